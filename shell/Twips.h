@@ -1,0 +1,49 @@
+#pragma once
+
+// The one place where twips (1/1440 inch) and points meet Qt's units. Qt works in device-independent pixels;
+// at 96 dpi a pixel is 15 twips, and Qt's own scaling takes care of high-DPI screens. Window geometry is read
+// and set as single-precision twips of the outer frame (title bar and borders included) and rounded to whole
+// pixels only here.
+
+#include <QFont>
+#include <QRect>
+#include <QSizeF>
+#include <optional>
+
+class QWidget;
+
+namespace shell {
+
+inline constexpr float TwipsPerPixel = 15.0f;
+
+int pixelsFromTwips(float twips);
+float twipsFromPixels(int pixels);
+QRect rectFromTwips(int left, int top, int width, int height);
+QSize sizeFromTwips(int width, int height);
+
+// A font by face name and size in points. Faces Qt does not have map through QFont's substitutions
+// (initialiseToolkit registers the CJK ones).
+QFont pointFont(const QString& face, qreal points, bool bold = false);
+
+// Outer geometry of a top-level window in twips. Before a window manager has framed the window, the frame it
+// will draw is asked for ahead of time (FrameExtents.h); without a window manager the frame is zero.
+float outerLeft(const QWidget& window);
+float outerTop(const QWidget& window);
+float outerWidth(const QWidget& window);
+float outerHeight(const QWidget& window);
+
+// Each setter raises a run-time error for a value that is not a finite number of pixels. Setting the position
+// a window already has is not passed on, so a timer can re-dock a window without reaching the display server.
+void setOuterLeft(QWidget& window, float twips);
+void setOuterTop(QWidget& window, float twips);
+void setOuterWidth(QWidget& window, float twips);
+void setOuterHeight(QWidget& window, float twips);
+
+// The whole primary screen, not its work area.
+float screenWidth();
+float screenHeight();
+
+// Test seam: pretend the primary screen has this size in twips (nullopt: the real screen).
+void setScreenSizeOverride(std::optional<QSizeF> twips);
+
+} // namespace shell

@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# One command on a fresh Debian 12 machine: install what is missing, build, run the whole test suite.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+"$root/tools/setup.sh"
+"$root/tools/build.sh"
+cd "$root/build"
+ctest --output-on-failure --timeout 600 -j "$(nproc 2>/dev/null || echo 2)"
