@@ -52,6 +52,11 @@ QLineEdit* makeTextBox(QWidget* window, int index, Twips at, const QString& rowC
     box->setObjectName(u"Text1_%1"_s.arg(index));
     box->setGeometry(shell::rectFromTwips(at.left, at.top, at.width, at.height));
     box->setMaxLength(std::numeric_limits<int>::max()); // no limit: QLineEdit would cut at 32767
+    // The Windows face has half-width digits; the Noto face's are 0.56 em, and Qt 6.4 cannot ask for its
+    // half-width forms. Slightly tighter spacing lets an 18-character identity-card number fit without scrolling.
+    QFont font = window->font();
+    font.setLetterSpacing(QFont::PercentageSpacing, 96);
+    box->setFont(font);
     box->setAccessibleName(rowCaption);
     return box;
 }
