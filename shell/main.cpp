@@ -1,5 +1,5 @@
-#include "query_window/Form1.h"
 #include "shell/Program.h"
+#include "shell/StartUp.h"
 
 #include <QApplication>
 
@@ -7,10 +7,5 @@ int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
     shell::initialiseToolkit();
-    return shell::runProgram([] {
-        // Created and loaded (Form_Load centres it and fills the roster) before it is first shown.
-        Form1& window = Form1::instance();
-        window.show();
-        window.activateWindow();
-    });
+    return shell::runProgram(shell::startUp);
 }

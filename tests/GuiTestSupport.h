@@ -1,0 +1,98 @@
+#pragma once
+
+// Shared by the in-process window tests: a fresh program life per test, and message boxes answered as a
+// person would answer them.
+
+#include "instructions_panel/Form2.h"
+#include "query_window/Form1.h"
+#include "shell/Program.h"
+#include "shell/StartUp.h"
+#include "shell/Twips.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+
+// What a message box showed when it came up.
+struct SeenMessageBox {
+    QString title;
+    QString text;
+    QStringList buttons;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    Qt::WindowModality modality = Qt::NonModal;
+};
+
+// Answers every message box that comes up by clicking its OK button once the box runs its own loop, and keeps
+// what each box showed. `whileOpen` runs while the box is still open (to look at the windows behind it).
+class MessageBoxAnswerer : public QObject {
+public:
+    explicit MessageBoxAnswerer(std::function<void()> whileOpen = {})
+        : m_whileOpen(std::move(whileOpen))
+    {
+        qApp->installEventFilter(this);
+    }
+    ~MessageBoxAnswerer() override { qApp->removeEventFilter(this); }
+
+    QList<SeenMessageBox> seen;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        auto* box = qobject_cast<QMessageBox*>(watched);
+        if (box && event->type() == QEvent::Show) {
+            QStringList buttons;
+            for (QAbstractButton* b : box->buttons())
+                buttons << b->text();
+            seen.append({box->windowTitle(), box->text(), buttons, box->icon(), box->windowModality()});
+            QPointer<QMessageBox> guard(box);
+            QTimer::singleShot(0, box, [this, guard] {
+                if (m_whileOpen)
+                    m_whileOpen();
+                if (guard && guard->button(QMessageBox::Ok))
+                    guard->button(QMessageBox::Ok)->click();
+            });
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> m_whileOpen;
+};
+
+// Starts a fresh program life: no windows from an earlier test, exits recorded instead of ending the process.
+class ProgramLife {
+public:
+    ProgramLife()
+    {
+        Form2::holder().discard();
+        Form1::holder().discard();
+        shell::setScreenSizeOverride(std::nullopt);
+        shell::setExitHandler([this](int status) { exitStatuses.append(status); });
+    }
+    ~ProgramLife()
+    {
+        Form2::holder().discard();
+        Form1::holder().discard();
+        shell::setScreenSizeOverride(std::nullopt);
+    }
+
+    // The start-up steps of the program: create and load the query window, show and activate it.
+    Form1& startUp()
+    {
+        shell::runEventProcedure(shell::startUp);
+        return Form1::instance();
+    }
+
+    QList<int> exitStatuses;
+};
+
+inline void typeInto(QLineEdit& box, const QString& text)
+{
+    QTest::mouseClick(&box, Qt::LeftButton);
+    QTest::keyClicks(&box, text);
+}

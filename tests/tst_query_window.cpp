@@ -1,0 +1,475 @@
+// The query window in process, on the offscreen platform: layout, start-up state, queries and every way to end.
+
+#include "tests/GuiTestSupport.h"
+#include "tests/RosterTable.h"
+
+#include <QFontInfo>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+
+using namespace Qt::Literals::StringLiterals;
+
+class TestQueryWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void layout_data();
+    void layout();
+    void windowFrameAndIcon();
+    void identityCardNumberFitsItsBox();
+    void tallButtonReadsDownwards();
+
+    void startUpState();
+    void tabOrderSkipsHiddenControls();
+
+    void foundPair_data();
+    void foundPair();
+    void wrongPair();
+    void continueAndSecondQuery();
+    void enterAndEscapeDoNothing();
+    void hundredThousandCharacterInput();
+
+    void ending_data();
+    void ending();
+    void errorDuringLoadEndsBeforeTheWindowShows();
+
+private:
+    Form1& window() { return Form1::instance(); }
+    void enterPair(const QString& id, const QString& ticket);
+    void verifyEntryState();
+    void verifyResultState();
+
+    QList<TableRow> m_table;
+    std::unique_ptr<ProgramLife> m_life;
+};
+
+void TestQueryWindow::initTestCase()
+{
+    shell::initialiseToolkit();
+    m_table = readRosterTable();
+}
+
+void TestQueryWindow::init()
+{
+    m_life = std::make_unique<ProgramLife>();
+    Form1& w = m_life->startUp();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+}
+
+void TestQueryWindow::cleanup() { m_life.reset(); }
+
+void TestQueryWindow::enterPair(const QString& id, const QString& ticket)
+{
+    typeInto(window().Text1(0), id);
+    typeInto(window().Text1(1), ticket);
+}
+
+void TestQueryWindow::verifyEntryState()
+{
+    Form1& w = window();
+    QVERIFY(w.Text1(0).isVisible() && w.Text1(1).isVisible() && w.Command3->isVisible());
+    for (QWidget* hidden : {static_cast<QWidget*>(&w.Text1(2)), static_cast<QWidget*>(&w.Text1(3)),
+                            static_cast<QWidget*>(w.Label3), static_cast<QWidget*>(w.Label4),
+                            static_cast<QWidget*>(w.Command1), static_cast<QWidget*>(w.Command2)})
+        QVERIFY2(!hidden->isVisible(), qPrintable(hidden->objectName()));
+    QVERIFY(w.Text1(2).text().isEmpty());
+    QVERIFY(w.Text1(3).text().isEmpty());
+}
+
+void TestQueryWindow::verifyResultState()
+{
+    Form1& w = window();
+    QVERIFY(!w.Command3->isVisible());
+    for (QWidget* shown : {static_cast<QWidget*>(&w.Text1(2)), static_cast<QWidget*>(&w.Text1(3)),
+                           static_cast<QWidget*>(w.Label3), static_cast<QWidget*>(w.Label4),
+                           static_cast<QWidget*>(w.Command1), static_cast<QWidget*>(w.Command2)})
+        QVERIFY2(shown->isVisible(), qPrintable(shown->objectName()));
+}
+
+void TestQueryWindow::layout_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QRect>("twips");
+    QTest::addColumn<QString>("face");
+    QTest::addColumn<qreal>("points");
+    QTest::addColumn<bool>("bold");
+    QTest::addColumn<bool>("red");
+
+    const QString song = u"宋体"_s, hei = u"黑体"_s;
+    // clang-format off
+    QTest::newRow("Label5")   << u"Label5"_s   << u"2018年翠县一中西校区公开招聘教师笔试成绩"_s << QRect(600, 360, 8295, 495)   << hei  << 18.75 << true  << true;
+    QTest::newRow("Label1")   << u"Label1"_s   << u"身份证号："_s   << QRect(1560, 1320, 1815, 495) << song << 18.0  << false << false;
+    QTest::newRow("Text1_0")  << u"Text1_0"_s  << QString()         << QRect(3480, 1320, 3615, 495) << song << 18.0  << false << false;
+    QTest::newRow("Label6")   << u"Label6"_s   << u"*"_s            << QRect(7200, 1320, 735, 375)  << hei  << 18.0  << true  << true;
+    QTest::newRow("Command4") << u"Command4"_s << u"软件使用说明"_s << QRect(8760, 1560, 375, 1575) << song << 12.0  << false << false;
+    QTest::newRow("Label2")   << u"Label2"_s   << u"准考证号："_s   << QRect(1560, 1920, 1815, 495) << song << 18.0  << false << false;
+    QTest::newRow("Text1_1")  << u"Text1_1"_s  << QString()         << QRect(3480, 1920, 3615, 495) << song << 18.0  << false << false;
+    QTest::newRow("Label7")   << u"Label7"_s   << u"*"_s            << QRect(7200, 1920, 735, 375)  << hei  << 18.0  << true  << true;
+    QTest::newRow("Label3")   << u"Label3"_s   << u"姓    名："_s   << QRect(1560, 2520, 1815, 495) << song << 18.0  << false << false;
+    QTest::newRow("Text1_2")  << u"Text1_2"_s  << QString()         << QRect(3480, 2520, 3615, 495) << song << 18.0  << false << false;
+    QTest::newRow("Command3") << u"Command3"_s << u"确    定"_s     << QRect(2760, 2880, 3255, 615) << song << 18.0  << false << false;
+    QTest::newRow("Label4")   << u"Label4"_s   << u"成    绩："_s   << QRect(1560, 3120, 1815, 495) << song << 18.0  << false << false;
+    QTest::newRow("Text1_3")  << u"Text1_3"_s  << QString()         << QRect(3480, 3120, 3615, 495) << song << 18.0  << false << false;
+    QTest::newRow("Command1") << u"Command1"_s << u"继续查询"_s     << QRect(1680, 3960, 2295, 615) << song << 18.0  << false << false;
+    QTest::newRow("Command2") << u"Command2"_s << u"退    出"_s     << QRect(5040, 3960, 2295, 615) << song << 18.0  << false << false;
+    QTest::newRow("Label8")   << u"Label8"_s   << u"翠县人社局办公室制"_s << QRect(6360, 4680, 2655, 375) << song << 14.25 << false << false;
+    // clang-format on
+}
+
+void TestQueryWindow::layout()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, caption);
+    QFETCH(QRect, twips);
+    QFETCH(QString, face);
+    QFETCH(qreal, points);
+    QFETCH(bool, bold);
+    QFETCH(bool, red);
+
+    auto* control = window().findChild<QWidget*>(name);
+    QVERIFY(control);
+    QCOMPARE(control->parentWidget(), &window());
+    QCOMPARE(control->geometry(), QRect(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15));
+    QCOMPARE(control->font().family(), face);
+    QCOMPARE(control->font().pointSizeF(), points);
+    QCOMPARE(control->font().bold(), bold);
+    QVERIFY(!control->font().italic() && !control->font().underline() && !control->font().strikeOut());
+    // The Windows face names must reach a CJK face that has the characters, serif for 宋体 and sans for 黑体.
+    QCOMPARE(QFontInfo(control->font()).family(),
+             face == u"宋体"_s ? u"Noto Serif CJK SC"_s : u"Noto Sans CJK SC"_s);
+    QVERIFY(control->isEnabled());
+
+    if (auto* label = qobject_cast<QLabel*>(control)) {
+        QCOMPARE(label->text(), caption);
+        QVERIFY(label->wordWrap());
+        QVERIFY(label->autoFillBackground());
+        QCOMPARE(label->alignment(), Qt::AlignLeft | Qt::AlignTop);
+        QCOMPARE(label->frameShape(), QFrame::NoFrame);
+        const QColor text = label->palette().color(QPalette::WindowText);
+        QCOMPARE(text == QColor(255, 0, 0), red);
+        QCOMPARE(label->palette().color(QPalette::Window), window().palette().color(QPalette::Window));
+    } else if (auto* button = qobject_cast<QPushButton*>(control)) {
+        QCOMPARE(button->text(), caption);
+        QVERIFY(!button->isDefault() && !button->autoDefault());
+        QCOMPARE(button->accessibleName(), caption);
+    } else {
+        auto* box = qobject_cast<QLineEdit*>(control);
+        QVERIFY(box);
+        QVERIFY(!box->isReadOnly());
+        QCOMPARE(box->echoMode(), QLineEdit::Normal);
+        QCOMPARE(box->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
+        QVERIFY(box->maxLength() >= 100'000);
+        QVERIFY(!box->accessibleName().isEmpty());
+    }
+}
+
+void TestQueryWindow::windowFrameAndIcon()
+{
+    Form1& w = window();
+    QCOMPARE(w.windowTitle(), u"2018年翠县一中西校区公开招聘教师笔试成绩查询软件"_s);
+    QCOMPARE(w.size(), QSize(606, 335));
+    QCOMPARE(w.minimumSize(), w.maximumSize());
+    const Qt::WindowFlags flags = w.windowFlags();
+    QVERIFY(flags & Qt::WindowTitleHint);
+    QVERIFY(flags & Qt::WindowSystemMenuHint);
+    QVERIFY(flags & Qt::WindowCloseButtonHint);
+    QVERIFY(!(flags & Qt::WindowMinimizeButtonHint));
+    QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
+    QVERIFY(!(flags & Qt::FramelessWindowHint));
+    QCOMPARE(w.windowType(), Qt::Window);
+    const QList<QSize> sizes = w.windowIcon().availableSizes();
+    QVERIFY(sizes.contains(QSize(48, 48)));
+    QCOMPARE(w.findChildren<QLineEdit*>().size(), 4);
+    QCOMPARE(w.Text1(1).accessibleName(), u"准考证号："_s);
+}
+
+void TestQueryWindow::identityCardNumberFitsItsBox()
+{
+    QLineEdit& box = window().Text1(0);
+    const int xRow = firstRowWhere(m_table, [](const TableRow& r) { return r.id.endsWith(u'X'); });
+    box.setText(m_table[xRow].id);
+    box.end(false);
+    box.grab(); // QLineEdit works out its scrolling when it paints
+    // Nothing scrolled off the left: the first character is still under the left edge of the text.
+    const QRect cursor = box.inputMethodQuery(Qt::ImCursorRectangle).toRect();
+    QCOMPARE(box.cursorPositionAt(QPoint(6, box.height() / 2)), 0);
+    QVERIFY(cursor.right() < box.width());
+    box.setText(m_table[1].id + m_table[1].id);
+    box.end(false);
+    box.grab();
+    QVERIFY(box.cursorPositionAt(QPoint(6, box.height() / 2)) > 0);
+}
+
+void TestQueryWindow::tallButtonReadsDownwards()
+{
+    QPushButton* button = window().Command4;
+    QCOMPARE(button->text(), u"软件使用说明"_s);
+    // Ink of the caption: one character per line gives a column far taller than wide.
+    const QImage image = button->grab().toImage();
+    const QColor background = image.pixelColor(image.width() / 2, 2);
+    QRect ink;
+    const QRect inner = image.rect().adjusted(3, 3, -3, -3);
+    for (int y = inner.top(); y <= inner.bottom(); ++y)
+        for (int x = inner.left(); x <= inner.right(); ++x)
+            if (qGray(image.pixel(x, y)) < qGray(background.rgb()) - 80)
+                ink |= QRect(x, y, 1, 1);
+    QVERIFY(!ink.isEmpty());
+    QVERIFY2(ink.height() > 5 * ink.width(), qPrintable(u"ink %1x%2"_s.arg(ink.width()).arg(ink.height())));
+    QVERIFY(ink.height() > button->height() * 3 / 4);
+}
+
+void TestQueryWindow::startUpState()
+{
+    Form1& w = window();
+    QVERIFY(w.isVisible());
+    verifyEntryState();
+    QVERIFY(w.Text1(0).text().isEmpty());
+    QVERIFY(w.Text1(1).text().isEmpty());
+    for (QWidget* always : {static_cast<QWidget*>(w.Label1), static_cast<QWidget*>(w.Label2),
+                            static_cast<QWidget*>(w.Label5), static_cast<QWidget*>(w.Label6),
+                            static_cast<QWidget*>(w.Label7), static_cast<QWidget*>(w.Label8),
+                            static_cast<QWidget*>(w.Command4)})
+        QVERIFY(always->isVisible());
+    QCOMPARE(int(w.CurrentRow), 4);
+    QVERIFY(w.Timer1->isActive());
+    QCOMPARE(w.Timer1->interval(), 50);
+    QCOMPARE(w.Roster.TicketNumber(344), m_table[344].ticket);
+    QCOMPARE(w.Roster.IdNumber(344), m_table[344].id);
+
+    // Centred on the whole screen by the outer size known at load time: without a window manager there is no
+    // frame yet, and the offscreen platform's pretend frame appears only once the window is shown.
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    QVERIFY(qAbs(w.pos().x() - (screen.width() - w.width()) / 2.0) <= 0.5);
+    QVERIFY(qAbs(w.pos().y() - (screen.height() - w.height()) / 2.0) <= 0.5);
+    int queryWindows = 0;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        queryWindows += qobject_cast<Form1*>(top) != nullptr;
+    QCOMPARE(queryWindows, 1);
+
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QCOMPARE(QApplication::focusWidget(), &w.Text1(0));
+}
+
+void TestQueryWindow::tabOrderSkipsHiddenControls()
+{
+    Form1& w = window();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    w.Text1(1).setFocus();
+    const QList<QWidget*> expected = {w.Command3, w.Command4, &w.Text1(0), &w.Text1(1)};
+    for (QWidget* next : expected) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), next);
+    }
+    // In the result state the name and score boxes and both lower buttons join the order.
+    enterPair(m_table[4].id, m_table[4].ticket);
+    QTest::mouseClick(w.Command3, Qt::LeftButton);
+    w.Text1(1).setFocus();
+    for (QWidget* next : QList<QWidget*>{&w.Text1(2), &w.Text1(3), w.Command1, w.Command2, w.Command4}) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), next);
+    }
+}
+
+void TestQueryWindow::foundPair_data()
+{
+    QTest::addColumn<int>("row");
+    auto add = [this](const char* name, auto pred) {
+        const int row = firstRowWhere(m_table, pred);
+        QVERIFY2(row > 0, name);
+        QTest::newRow(name) << row;
+    };
+    add("first row", [](const TableRow&) { return true; });
+    add("absent candidate", [](const TableRow& r) { return r.score == u"缺考"_s; });
+    add("two-decimal score", [](const TableRow& r) { return r.score.size() == 5 && r.score[2] == u'.'; });
+    add("three-digit score", [](const TableRow& r) { return r.score.size() == 3 && !r.score.contains(u'.'); });
+    add("id ending in X", [](const TableRow& r) { return r.id.endsWith(u'X'); });
+    add("four-character name", [](const TableRow& r) { return r.name.size() == 4; });
+    QTest::newRow("last row") << 344;
+}
+
+void TestQueryWindow::foundPair()
+{
+    QFETCH(int, row);
+    Form1& w = window();
+    MessageBoxAnswerer answerer;
+    enterPair(m_table[row].id, m_table[row].ticket);
+    QTest::mouseClick(w.Command3, Qt::LeftButton);
+
+    QVERIFY(answerer.seen.isEmpty());
+    QCOMPARE(int(w.CurrentRow), row);
+    verifyResultState();
+    QCOMPARE(w.Text1(2).text(), m_table[row].name);
+    QCOMPARE(w.Text1(3).text(), m_table[row].score);
+    QCOMPARE(w.Text1(0).text(), m_table[row].id);
+    QCOMPARE(w.Text1(1).text(), m_table[row].ticket);
+    // No control is ever disabled or made read-only.
+    QVERIFY(w.Text1(2).isEnabled() && !w.Text1(2).isReadOnly());
+}
+
+void TestQueryWindow::wrongPair()
+{
+    Form1& w = window();
+    QStringList inputsWhileOpen;
+    MessageBoxAnswerer answerer([&] { inputsWhileOpen = {w.Text1(0).text(), w.Text1(1).text()}; });
+    enterPair(m_table[10].id, m_table[11].ticket);
+    QTest::mouseClick(w.Command3, Qt::LeftButton);
+
+    QCOMPARE(answerer.seen.size(), 1);
+    const SeenMessageBox& box = answerer.seen.first();
+    QCOMPARE(box.text, u"身份证号或准考证号错误，请重新输入！"_s);
+    QCOMPARE(box.title, u"工程1"_s);
+    QCOMPARE(box.buttons, QStringList{u"确定"_s});
+    QCOMPARE(box.icon, QMessageBox::NoIcon);
+    QCOMPARE(box.modality, Qt::ApplicationModal);
+    // The inputs are emptied only once the box has gone.
+    QCOMPARE(inputsWhileOpen, (QStringList{m_table[10].id, m_table[11].ticket}));
+    QVERIFY(w.Text1(0).text().isEmpty());
+    QVERIFY(w.Text1(1).text().isEmpty());
+    QCOMPARE(int(w.CurrentRow), roster::NotFound);
+    verifyEntryState();
+
+    // A second wrong pair shows the message again; a right one afterwards is found.
+    enterPair(u"123"_s, QString());
+    QTest::mouseClick(w.Command3, Qt::LeftButton);
+    QCOMPARE(answerer.seen.size(), 2);
+    enterPair(m_table[12].id, m_table[12].ticket);
+    QTest::mouseClick(w.Command3, Qt::LeftButton);
+    QCOMPARE(answerer.seen.size(), 2);
+    QCOMPARE(w.Text1(2).text(), m_table[12].name);
+}
+
+void TestQueryWindow::continueAndSecondQuery()
+{
+    Form1& w = window();
+    enterPair(m_table[20].id, m_table[20].ticket);
+    QTest::mouseClick(w.Command3, Qt::LeftButton);
+    verifyResultState();
+    // Typing over the numbers in the result state starts nothing.
+    typeInto(w.Text1(0), u"9"_s);
+    QTest::qWait(20);
+    verifyResultState();
+    QCOMPARE(w.Text1(2).text(), m_table[20].name);
+
+    QTest::mouseClick(w.Command1, Qt::LeftButton);
+    verifyEntryState();
+    for (int i = 0; i < 4; ++i)
+        QVERIFY(w.Text1(i).text().isEmpty());
+
+    enterPair(m_table[300].id, m_table[300].ticket);
+    QTest::mouseClick(w.Command3, Qt::LeftButton);
+    verifyResultState();
+    QCOMPARE(w.Text1(2).text(), m_table[300].name);
+    QCOMPARE(w.Text1(3).text(), m_table[300].score);
+}
+
+void TestQueryWindow::enterAndEscapeDoNothing()
+{
+    Form1& w = window();
+    MessageBoxAnswerer answerer;
+    enterPair(m_table[30].id, m_table[30].ticket);
+    for (int box : {0, 1}) {
+        for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
+            QTest::keyClick(&w.Text1(box), key);
+    }
+    QTest::qWait(20);
+    verifyEntryState();
+    QVERIFY(answerer.seen.isEmpty());
+    QCOMPARE(w.Text1(0).text(), m_table[30].id);
+    QVERIFY(w.isVisible());
+    QVERIFY(m_life->exitStatuses.isEmpty());
+}
+
+void TestQueryWindow::hundredThousandCharacterInput()
+{
+    Form1& w = window();
+    MessageBoxAnswerer answerer;
+    const QString huge = QString(100'000, u'7');
+    w.Text1(0).setText(huge);
+    w.Text1(0).insert(u"8"_s); // typing past the length QLineEdit allows by default
+    QCOMPARE(w.Text1(0).text().size(), 100'001);
+    typeInto(w.Text1(1), m_table[1].ticket);
+    QTest::mouseClick(w.Command3, Qt::LeftButton);
+    QCOMPARE(answerer.seen.size(), 1);
+    QVERIFY(w.Text1(0).text().isEmpty());
+
+    // Kept whole and looked up as typed: the real number with 100,000 characters after it is not found.
+    w.Text1(0).setText(m_table[1].id + huge);
+    QCOMPARE(w.Text1(0).text().size(), m_table[1].id.size() + 100'000);
+}
+
+void TestQueryWindow::ending_data()
+{
+    QTest::addColumn<bool>("resultState");
+    QTest::addColumn<bool>("panelShown");
+    QTest::addColumn<bool>("exitButton");
+    QTest::newRow("close box in entry state") << false << false << false;
+    QTest::newRow("close box in result state, panel shown") << true << true << false;
+    QTest::newRow("exit button") << true << false << true;
+    QTest::newRow("exit button, panel shown") << true << true << true;
+}
+
+void TestQueryWindow::ending()
+{
+    QFETCH(bool, resultState);
+    QFETCH(bool, panelShown);
+    QFETCH(bool, exitButton);
+    Form1& w = window();
+    if (resultState) {
+        enterPair(m_table[40].id, m_table[40].ticket);
+        QTest::mouseClick(w.Command3, Qt::LeftButton);
+        verifyResultState();
+    }
+    if (panelShown) {
+        QTest::mouseClick(w.Command4, Qt::LeftButton);
+        QVERIFY(Form2::instance().isVisible());
+    }
+    QTRY_VERIFY(Form2::holder().isLoaded());
+    const QPoint panelBefore = Form2::instance().pos();
+
+    if (exitButton)
+        QTest::mouseClick(w.Command2, Qt::LeftButton);
+    else
+        QVERIFY(!w.close()); // the close request; the window is never left half-closed
+
+    QCOMPARE(m_life->exitStatuses, QList<int>{0});
+    QVERIFY(shell::programEnded());
+    QVERIFY(!w.isVisible());
+    QVERIFY(!Form2::instance().isVisible());
+    // No procedure runs after the end: the timer no longer docks the panel, and clicks do nothing.
+    w.move(w.pos() + QPoint(40, 30));
+    QTest::qWait(150);
+    QCOMPARE(Form2::instance().pos(), panelBefore);
+    w.Command1->click();
+    QCOMPARE(m_life->exitStatuses, QList<int>{0});
+}
+
+void TestQueryWindow::errorDuringLoadEndsBeforeTheWindowShows()
+{
+    m_life = std::make_unique<ProgramLife>();
+    // A screen size the centring cannot turn into a position: a floating-point fault inside Form_Load.
+    shell::setScreenSizeOverride(QSizeF(std::numeric_limits<float>::infinity(), 15000));
+    MessageBoxAnswerer answerer;
+    bool windowShown = false;
+    const int status = shell::runProgram([&] {
+        shell::startUp();
+        windowShown = true;
+    });
+    QCOMPARE(status, 1);
+    QCOMPARE(m_life->exitStatuses, QList<int>{1});
+    QVERIFY(!windowShown);
+    QVERIFY(!Form1::instance().isVisible());
+    QCOMPARE(answerer.seen.size(), 1);
+    QCOMPARE(answerer.seen.first().title, u"工程1"_s);
+    QVERIFY2(answerer.seen.first().text.contains(u"6"_s), qPrintable(answerer.seen.first().text));
+    QVERIFY(answerer.seen.first().text.contains(u"溢出"_s));
+    QCOMPARE(answerer.seen.first().buttons, QStringList{u"确定"_s});
+}
+
+QTEST_MAIN(TestQueryWindow)
+#include "tst_query_window.moc"
