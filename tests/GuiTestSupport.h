@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -90,6 +91,18 @@ public:
 
     QList<int> exitStatuses;
 };
+
+// The offscreen platform warns about every message box it cannot size natively; thousands of boxes would drown
+// the test's own output.
+inline void silenceOffscreenSizeHintWarnings()
+{
+    static QtMessageHandler previous = nullptr;
+    previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& message) {
+        if (type == QtWarningMsg && message.startsWith(QLatin1String("This plugin does not support")))
+            return;
+        previous(type, context, message);
+    });
+}
 
 inline void typeInto(QLineEdit& box, const QString& text)
 {

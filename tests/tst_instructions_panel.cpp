@@ -1,0 +1,191 @@
+// The instructions panel in process, on the offscreen platform: loading, docking, toggling and reloading.
+
+#include "tests/GuiTestSupport.h"
+
+#include <QFontInfo>
+#include <QLabel>
+#include <QPushButton>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// Counts the moves and resizes that reach a window.
+class GeometryEventCounter : public QObject {
+public:
+    explicit GeometryEventCounter(QWidget* watched) { watched->installEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        count += event->type() == QEvent::Move || event->type() == QEvent::Resize;
+        return false;
+    }
+};
+
+} // namespace
+
+class TestInstructionsPanel : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { shell::initialiseToolkit(); }
+    void init();
+    void cleanup() { m_life.reset(); }
+
+    void firstTickLoadsThePanelHiddenAndDocked();
+    void clickBeforeTheFirstTickLoadsAndShows();
+    void toggling();
+    void followsTheQueryWindowWhileHidden();
+    void unchangedPositionReachesNothing();
+    void halfTwipReachesTheToolkitUnrounded();
+    void reloadedAfterThePlatformClosesIt();
+    void windowAndLabel();
+
+private:
+    void verifyDocked();
+    std::unique_ptr<ProgramLife> m_life;
+};
+
+void TestInstructionsPanel::init()
+{
+    m_life = std::make_unique<ProgramLife>();
+    QVERIFY(QTest::qWaitForWindowExposed(&m_life->startUp()));
+}
+
+void TestInstructionsPanel::verifyDocked()
+{
+    const Form1& query = Form1::instance();
+    const Form2& panel = Form2::instance();
+    QCOMPARE(shell::outerLeft(panel), shell::outerLeft(query) + shell::outerWidth(query));
+    QCOMPARE(shell::outerTop(panel), shell::outerTop(query));
+    QCOMPARE(shell::outerHeight(panel), shell::outerHeight(query));
+    QCOMPARE(panel.width(), shell::pixelsFromTwips(shell::outerWidth(query) / 2.0f));
+}
+
+void TestInstructionsPanel::firstTickLoadsThePanelHiddenAndDocked()
+{
+    QVERIFY(!Form2::holder().isLoaded());
+    QTRY_VERIFY(Form2::holder().isLoaded());
+    QVERIFY(!Form2::instance().isVisible());
+    verifyDocked();
+}
+
+void TestInstructionsPanel::clickBeforeTheFirstTickLoadsAndShows()
+{
+    QVERIFY(!Form2::holder().isLoaded());
+    Form1::instance().Command4->click(); // no event loop has run, so no tick has come yet
+    QVERIFY(Form2::holder().isLoaded());
+    QVERIFY(Form2::instance().isVisible());
+    verifyDocked();
+}
+
+void TestInstructionsPanel::toggling()
+{
+    QPushButton* button = Form1::instance().Command4;
+    QTRY_VERIFY(Form2::holder().isLoaded());
+    Form2* panel = &Form2::instance();
+    for (bool shown : {true, false, true}) {
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(panel->isVisible(), shown);
+    }
+    QCOMPARE(&Form2::instance(), panel); // toggling never makes a second panel
+    verifyDocked();
+    // The query window keeps the keyboard: showing the panel does not take it.
+    QVERIFY(!panel->isActiveWindow());
+}
+
+void TestInstructionsPanel::followsTheQueryWindowWhileHidden()
+{
+    QTRY_VERIFY(Form2::holder().isLoaded());
+    Form1& query = Form1::instance();
+    const QSize panelSize = Form2::instance().size();
+    // Past the screen's right edge too: positions are never clamped.
+    for (const QPoint to : {QPoint(10, 20), QPoint(700, 500), QPoint(-50, 3)}) {
+        query.move(to);
+        QTRY_COMPARE(Form2::instance().pos(), query.frameGeometry().topLeft() + QPoint(query.frameGeometry().width(), 0));
+        QVERIFY(!Form2::instance().isVisible());
+        QCOMPARE(Form2::instance().size(), panelSize); // the tick never resizes
+    }
+    QTest::mouseClick(query.Command4, Qt::LeftButton);
+    verifyDocked();
+}
+
+void TestInstructionsPanel::unchangedPositionReachesNothing()
+{
+    // Shown, so that every move reaches it at once (a hidden widget defers its move events).
+    Form1& query = Form1::instance();
+    QTest::mouseClick(query.Command4, Qt::LeftButton);
+    QTest::qWait(120); // let the first ticks settle the panel
+    GeometryEventCounter counter(&Form2::instance());
+    QTest::qWait(300);
+    QCOMPARE(counter.count, 0);
+    query.move(query.pos() + QPoint(5, 0));
+    QTRY_VERIFY(counter.count > 0);
+}
+
+void TestInstructionsPanel::halfTwipReachesTheToolkitUnrounded()
+{
+    // 4597.5 twips is 306.5 pixels, which rounds to 307; a width rounded to whole twips first would give 306.
+    QTRY_VERIFY(Form2::holder().isLoaded());
+    Form2& panel = Form2::instance();
+    shell::setOuterWidth(panel, 9195.0f / 2.0f);
+    QCOMPARE(panel.width(), 307);
+    shell::setOuterWidth(panel, 4597.0f);
+    QCOMPARE(panel.width(), 306);
+}
+
+void TestInstructionsPanel::reloadedAfterThePlatformClosesIt()
+{
+    Form1& query = Form1::instance();
+    QTest::mouseClick(query.Command4, Qt::LeftButton);
+    QPointer<Form2> first = &Form2::instance();
+    QVERIFY(first->isVisible());
+    QVERIFY(first->close()); // as the window manager's close command would
+    QVERIFY(!Form2::holder().isLoaded());
+    QVERIFY(query.isVisible());
+    QVERIFY(m_life->exitStatuses.isEmpty());
+
+    QTRY_VERIFY(Form2::holder().isLoaded()); // the next tick loads it again
+    QVERIFY(first.isNull());
+    QVERIFY(!Form2::instance().isVisible());
+    verifyDocked();
+    QTest::mouseClick(query.Command4, Qt::LeftButton);
+    QVERIFY(Form2::instance().isVisible());
+}
+
+void TestInstructionsPanel::windowAndLabel()
+{
+    QTRY_VERIFY(Form2::holder().isLoaded());
+    Form2& panel = Form2::instance();
+    QCOMPARE(panel.windowTitle(), u"软件使用说明"_s);
+    QVERIFY(panel.windowFlags() & Qt::FramelessWindowHint);
+    QCOMPARE(panel.windowType(), Qt::Tool);
+    QVERIFY(panel.windowIcon().availableSizes().isEmpty());
+    QCOMPARE(panel.findChildren<QWidget*>().size(), 1);
+
+    QLabel* label = panel.Label1;
+    QCOMPARE(label->objectName(), u"Label1"_s);
+    QCOMPARE(label->text(), u"软件使用说明：\r\n"
+                            u"1、本软件只能查询2018年翠县一中西校区公开招聘教师笔试成绩。\r\n"
+                            u"2、查询时，必须输入准考证号和身份证号，二者缺一不可。\r\n"
+                            u"3、身份证号如有字母，请输入大写字母。\r\n"
+                            u"在查询过程中，如有疑问请致电0557-5550123。"_s);
+    QCOMPARE(label->geometry(), QRect(24, 32, 265, 305));
+    QCOMPARE(label->font().family(), u"宋体"_s);
+    QCOMPARE(label->font().pointSizeF(), 14.25);
+    QVERIFY(!label->font().bold());
+    QCOMPARE(QFontInfo(label->font()).family(), u"Noto Serif CJK SC"_s);
+    QVERIFY(label->wordWrap());
+    QVERIFY(label->autoFillBackground());
+    QCOMPARE(label->alignment(), Qt::AlignLeft | Qt::AlignTop);
+    // Five lines, each wrapped within the label: the text needs more height than five single lines.
+    const QRect needed = label->fontMetrics().boundingRect(QRect(0, 0, label->width(), 10000), Qt::TextWordWrap,
+                                                           label->text());
+    QVERIFY(needed.width() <= label->width());
+    QVERIFY(needed.height() > 5 * label->fontMetrics().lineSpacing());
+}
+
+QTEST_MAIN(TestInstructionsPanel)
+#include "tst_instructions_panel.moc"
