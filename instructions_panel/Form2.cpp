@@ -38,7 +38,10 @@ Form2::Form2()
     Label1->setAutoFillBackground(true);
 }
 
-Form2& Form2::instance() { return holder().get(); }
+Form2& Form2::instance()
+{
+    return holder().get();
+}
 
 shell::FormInstance<Form2>& Form2::holder()
 {

@@ -140,7 +140,10 @@ void Form1::buildLayout()
     connect(Command4, &QPushButton::clicked, this, [this] { shell::runEventProcedure([this] { Command4_Click(); }); });
 }
 
-Form1& Form1::instance() { return holder().get(); }
+Form1& Form1::instance()
+{
+    return holder().get();
+}
 
 shell::FormInstance<Form1>& Form1::holder()
 {
@@ -177,7 +180,10 @@ void Form1::Form_Load()
     roster::fillIdNumbers(Roster);
 }
 
-void Form1::Form_Unload() { shell::EndProgram(); }
+void Form1::Form_Unload()
+{
+    shell::EndProgram();
+}
 
 void Form1::Command3_Click()
 {
@@ -219,7 +225,10 @@ void Form1::Command1_Click()
     Command3->show(); // last, after the controls it overlaps are hidden
 }
 
-void Form1::Command2_Click() { shell::EndProgram(); }
+void Form1::Command2_Click()
+{
+    shell::EndProgram();
+}
 
 void Form1::closeEvent(QCloseEvent* event)
 {

@@ -27,10 +27,12 @@ void chushi(CandidateRoster& roster)
     fillColumn(roster.Score, deployment::Score);
 }
 
-void fillIdNumbers(CandidateRoster& roster) { fillColumn(roster.IdNumber, deployment::IdNumber); }
+void fillIdNumbers(CandidateRoster& roster)
+{
+    fillColumn(roster.IdNumber, deployment::IdNumber);
+}
 
-void FindCandidate(const CandidateRoster& roster, QStringView idText, QStringView ticketText,
-                   Int16Counter& CurrentRow)
+void FindCandidate(const CandidateRoster& roster, QStringView idText, QStringView ticketText, Int16Counter& CurrentRow)
 {
     CurrentRow = 1;
     while (CurrentRow <= RowCount) {

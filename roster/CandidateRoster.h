@@ -54,7 +54,6 @@ void fillIdNumbers(CandidateRoster& roster);
 
 // Scans rows 1..344 and leaves the first row whose ticket and identity-card number both equal the given
 // texts, code unit by code unit, in CurrentRow; NotFound when none does.
-void FindCandidate(const CandidateRoster& roster, QStringView idText, QStringView ticketText,
-                   Int16Counter& CurrentRow);
+void FindCandidate(const CandidateRoster& roster, QStringView idText, QStringView ticketText, Int16Counter& CurrentRow);
 
 } // namespace roster

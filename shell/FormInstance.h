@@ -12,8 +12,7 @@ namespace shell {
 // The instance is published before Form_Load runs, so a form that refers to itself by name while loading
 // reaches the window being loaded instead of making a second one. A window the platform has closed counts as
 // unloaded and is made and loaded again at the next reference.
-template <class Form>
-class FormInstance {
+template <class Form> class FormInstance {
 public:
     Form& get()
     {

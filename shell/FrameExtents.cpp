@@ -16,8 +16,7 @@ namespace shell::x11 {
 
 namespace {
 
-template <class T>
-using Reply = std::unique_ptr<T, decltype(&std::free)>;
+template <class T> using Reply = std::unique_ptr<T, decltype(&std::free)>;
 
 xcb_connection_t* connection()
 {

@@ -37,7 +37,10 @@ struct ProgramEndedUnwind {};
     throw ProgramEndedUnwind{};
 }
 
-QString applicationTitle() { return QCoreApplication::applicationName(); }
+QString applicationTitle()
+{
+    return QCoreApplication::applicationName();
+}
 
 void showFatalErrorReport(const RuntimeError& error)
 {
@@ -99,7 +102,10 @@ void runEventProcedure(const std::function<void()>& procedure)
     }
 }
 
-void EndProgram() { endProcess(0); }
+void EndProgram()
+{
+    endProcess(0);
+}
 
 void showMessage(const QString& prompt)
 {
@@ -112,7 +118,10 @@ void showMessage(const QString& prompt)
         throw ProgramEndedUnwind{};
 }
 
-bool programEnded() { return g_ended; }
+bool programEnded()
+{
+    return g_ended;
+}
 
 void setExitHandler(ExitHandler handler)
 {

@@ -9,11 +9,20 @@ RuntimeError::RuntimeError(int number, QString description)
 {
 }
 
-RuntimeError RuntimeError::overflow() { return {Overflow, u"溢出"_s}; }
+RuntimeError RuntimeError::overflow()
+{
+    return {Overflow, u"溢出"_s};
+}
 
-RuntimeError RuntimeError::subscriptOutOfRange() { return {SubscriptOutOfRange, u"下标越界"_s}; }
+RuntimeError RuntimeError::subscriptOutOfRange()
+{
+    return {SubscriptOutOfRange, u"下标越界"_s};
+}
 
-RuntimeError RuntimeError::divisionByZero() { return {DivisionByZero, u"除数为零"_s}; }
+RuntimeError RuntimeError::divisionByZero()
+{
+    return {DivisionByZero, u"除数为零"_s};
+}
 
 RuntimeError RuntimeError::toolkitFailure(const QString& what)
 {

@@ -81,9 +81,15 @@ float screenDimension(bool width)
 
 } // namespace
 
-int pixelsFromTwips(float twips) { return checkedPixels(twips, u"Twips"); }
+int pixelsFromTwips(float twips)
+{
+    return checkedPixels(twips, u"Twips");
+}
 
-float twipsFromPixels(int pixels) { return float(pixels) * TwipsPerPixel; }
+float twipsFromPixels(int pixels)
+{
+    return float(pixels) * TwipsPerPixel;
+}
 
 QRect rectFromTwips(int left, int top, int width, int height)
 {
@@ -91,7 +97,10 @@ QRect rectFromTwips(int left, int top, int width, int height)
             pixelsFromTwips(float(height))};
 }
 
-QSize sizeFromTwips(int width, int height) { return {pixelsFromTwips(float(width)), pixelsFromTwips(float(height))}; }
+QSize sizeFromTwips(int width, int height)
+{
+    return {pixelsFromTwips(float(width)), pixelsFromTwips(float(height))};
+}
 
 QFont pointFont(const QString& face, qreal points, bool bold)
 {
@@ -101,9 +110,15 @@ QFont pointFont(const QString& face, qreal points, bool bold)
     return font;
 }
 
-float outerLeft(const QWidget& window) { return twipsFromPixels(outerTopLeft(window).x()); }
+float outerLeft(const QWidget& window)
+{
+    return twipsFromPixels(outerTopLeft(window).x());
+}
 
-float outerTop(const QWidget& window) { return twipsFromPixels(outerTopLeft(window).y()); }
+float outerTop(const QWidget& window)
+{
+    return twipsFromPixels(outerTopLeft(window).y());
+}
 
 float outerWidth(const QWidget& window)
 {
@@ -153,10 +168,19 @@ void setOuterHeight(QWidget& window, float twips)
         window.resize(window.width(), height);
 }
 
-float screenWidth() { return screenDimension(true); }
+float screenWidth()
+{
+    return screenDimension(true);
+}
 
-float screenHeight() { return screenDimension(false); }
+float screenHeight()
+{
+    return screenDimension(false);
+}
 
-void setScreenSizeOverride(std::optional<QSizeF> twips) { g_screenOverride = twips; }
+void setScreenSizeOverride(std::optional<QSizeF> twips)
+{
+    g_screenOverride = twips;
+}
 
 } // namespace shell

@@ -27,8 +27,7 @@ inline QList<TableRow> readRosterTable()
 }
 
 // The first row (by row number) that satisfies `pred`, or 0.
-template <class Pred>
-int firstRowWhere(const QList<TableRow>& rows, Pred pred)
+template <class Pred> int firstRowWhere(const QList<TableRow>& rows, Pred pred)
 {
     for (int row = 1; row < rows.size(); ++row)
         if (pred(rows[row]))

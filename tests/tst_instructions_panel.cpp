@@ -104,7 +104,8 @@ void TestInstructionsPanel::followsTheQueryWindowWhileHidden()
     // Past the screen's right edge too: positions are never clamped.
     for (const QPoint to : {QPoint(10, 20), QPoint(700, 500), QPoint(-50, 3)}) {
         query.move(to);
-        QTRY_COMPARE(Form2::instance().pos(), query.frameGeometry().topLeft() + QPoint(query.frameGeometry().width(), 0));
+        QTRY_COMPARE(Form2::instance().pos(),
+                     query.frameGeometry().topLeft() + QPoint(query.frameGeometry().width(), 0));
         QVERIFY(!Form2::instance().isVisible());
         QCOMPARE(Form2::instance().size(), panelSize); // the tick never resizes
     }
@@ -181,8 +182,8 @@ void TestInstructionsPanel::windowAndLabel()
     QVERIFY(label->autoFillBackground());
     QCOMPARE(label->alignment(), Qt::AlignLeft | Qt::AlignTop);
     // Five lines, each wrapped within the label: the text needs more height than five single lines.
-    const QRect needed = label->fontMetrics().boundingRect(QRect(0, 0, label->width(), 10000), Qt::TextWordWrap,
-                                                           label->text());
+    const QRect needed =
+        label->fontMetrics().boundingRect(QRect(0, 0, label->width(), 10000), Qt::TextWordWrap, label->text());
     QVERIFY(needed.width() <= label->width());
     QVERIFY(needed.height() > 5 * label->fontMetrics().lineSpacing());
 }

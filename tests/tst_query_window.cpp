@@ -61,7 +61,10 @@ void TestQueryWindow::init()
     QVERIFY(QTest::qWaitForWindowExposed(&w));
 }
 
-void TestQueryWindow::cleanup() { m_life.reset(); }
+void TestQueryWindow::cleanup()
+{
+    m_life.reset();
+}
 
 void TestQueryWindow::enterPair(const QString& id, const QString& ticket)
 {
@@ -73,9 +76,9 @@ void TestQueryWindow::verifyEntryState()
 {
     Form1& w = window();
     QVERIFY(w.Text1(0).isVisible() && w.Text1(1).isVisible() && w.Command3->isVisible());
-    for (QWidget* hidden : {static_cast<QWidget*>(&w.Text1(2)), static_cast<QWidget*>(&w.Text1(3)),
-                            static_cast<QWidget*>(w.Label3), static_cast<QWidget*>(w.Label4),
-                            static_cast<QWidget*>(w.Command1), static_cast<QWidget*>(w.Command2)})
+    for (QWidget* hidden :
+         {static_cast<QWidget*>(&w.Text1(2)), static_cast<QWidget*>(&w.Text1(3)), static_cast<QWidget*>(w.Label3),
+          static_cast<QWidget*>(w.Label4), static_cast<QWidget*>(w.Command1), static_cast<QWidget*>(w.Command2)})
         QVERIFY2(!hidden->isVisible(), qPrintable(hidden->objectName()));
     QVERIFY(w.Text1(2).text().isEmpty());
     QVERIFY(w.Text1(3).text().isEmpty());
@@ -85,9 +88,9 @@ void TestQueryWindow::verifyResultState()
 {
     Form1& w = window();
     QVERIFY(!w.Command3->isVisible());
-    for (QWidget* shown : {static_cast<QWidget*>(&w.Text1(2)), static_cast<QWidget*>(&w.Text1(3)),
-                           static_cast<QWidget*>(w.Label3), static_cast<QWidget*>(w.Label4),
-                           static_cast<QWidget*>(w.Command1), static_cast<QWidget*>(w.Command2)})
+    for (QWidget* shown :
+         {static_cast<QWidget*>(&w.Text1(2)), static_cast<QWidget*>(&w.Text1(3)), static_cast<QWidget*>(w.Label3),
+          static_cast<QWidget*>(w.Label4), static_cast<QWidget*>(w.Command1), static_cast<QWidget*>(w.Command2)})
         QVERIFY2(shown->isVisible(), qPrintable(shown->objectName()));
 }
 
@@ -141,8 +144,7 @@ void TestQueryWindow::layout()
     QCOMPARE(control->font().bold(), bold);
     QVERIFY(!control->font().italic() && !control->font().underline() && !control->font().strikeOut());
     // The Windows face names must reach a CJK face that has the characters, serif for 宋体 and sans for 黑体.
-    QCOMPARE(QFontInfo(control->font()).family(),
-             face == u"宋体"_s ? u"Noto Serif CJK SC"_s : u"Noto Sans CJK SC"_s);
+    QCOMPARE(QFontInfo(control->font()).family(), face == u"宋体"_s ? u"Noto Serif CJK SC"_s : u"Noto Sans CJK SC"_s);
     QVERIFY(control->isEnabled());
 
     if (auto* label = qobject_cast<QLabel*>(control)) {
@@ -231,10 +233,10 @@ void TestQueryWindow::startUpState()
     verifyEntryState();
     QVERIFY(w.Text1(0).text().isEmpty());
     QVERIFY(w.Text1(1).text().isEmpty());
-    for (QWidget* always : {static_cast<QWidget*>(w.Label1), static_cast<QWidget*>(w.Label2),
-                            static_cast<QWidget*>(w.Label5), static_cast<QWidget*>(w.Label6),
-                            static_cast<QWidget*>(w.Label7), static_cast<QWidget*>(w.Label8),
-                            static_cast<QWidget*>(w.Command4)})
+    for (QWidget* always :
+         {static_cast<QWidget*>(w.Label1), static_cast<QWidget*>(w.Label2), static_cast<QWidget*>(w.Label5),
+          static_cast<QWidget*>(w.Label6), static_cast<QWidget*>(w.Label7), static_cast<QWidget*>(w.Label8),
+          static_cast<QWidget*>(w.Command4)})
         QVERIFY(always->isVisible());
     QCOMPARE(int(w.CurrentRow), 4);
     QVERIFY(w.Timer1->isActive());

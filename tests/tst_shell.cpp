@@ -41,7 +41,10 @@ class TestShell : public QObject {
 
 private slots:
     void initTestCase() { shell::initialiseToolkit(); }
-    void init() { shell::setExitHandler([this](int status) { m_exits.append(status); }); }
+    void init()
+    {
+        shell::setExitHandler([this](int status) { m_exits.append(status); });
+    }
     void cleanup() { m_exits.clear(); }
 
     void toolkitSpeaksChinese();
@@ -79,7 +82,7 @@ void TestShell::instanceIsCreatedAndLoadedOnFirstReference()
     ProbeForm& form = ProbeForm::holder().get();
     QCOMPARE(ProbeForm::created, 1);
     QCOMPARE(ProbeForm::loads, 1);
-    QCOMPARE(form.selfDuringLoad, &form); // the name already stood for the window being loaded
+    QCOMPARE(form.selfDuringLoad, &form);  // the name already stood for the window being loaded
     QCOMPARE(form.size(), QSize(100, 50)); // the load ran before the reference took effect
     QVERIFY(!form.isVisible());            // loading never shows
     QCOMPARE(&ProbeForm::holder().get(), &form);

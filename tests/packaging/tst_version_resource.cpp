@@ -35,11 +35,13 @@ struct VersionResource {
     QString error;
 };
 
-QString withoutSpaces(QString text) {
+QString withoutSpaces(QString text)
+{
     return text.remove(QRegularExpression(u"\\s+"_s));
 }
 
-VersionResource parseVersionResource(const QString& text) {
+VersionResource parseVersionResource(const QString& text)
+{
     VersionResource rc;
     const QStringList lines = text.split(u'\n');
     rc.firstLine = lines.value(0).trimmed();
@@ -92,7 +94,8 @@ VersionResource parseVersionResource(const QString& text) {
 }
 
 // "1.00" is 1,0,0,0 in the record's numeric fields.
-QString numericVersion(const QString& version) {
+QString numericVersion(const QString& version)
+{
     QStringList parts;
     for (const QString& part : version.split(u'.'))
         parts.append(QString::number(part.toInt()));
@@ -111,7 +114,8 @@ struct Ico {
 };
 
 // Reads a single-image 8-bit ICO by its layout, so that the check does not depend on an image plugin.
-Ico readIco(const QByteArray& file) {
+Ico readIco(const QByteArray& file)
+{
     Ico ico;
     const auto u16 = [&](qsizetype at) {
         return int(qFromLittleEndian<quint16>(file.constData() + at));
@@ -192,7 +196,8 @@ private:
     QByteArray m_rcBytes;
 };
 
-void TestVersionResource::initTestCase() {
+void TestVersionResource::initTestCase()
+{
     // Whatever the process started with, the program's own metadata has to come from the shell.
     QCoreApplication::setApplicationName(u"placeholder"_s);
     QCoreApplication::setApplicationVersion(u"0"_s);
@@ -209,13 +214,15 @@ void TestVersionResource::initTestCase() {
     QVERIFY2(m_rc.error.isEmpty(), qPrintable(m_rc.error));
 }
 
-void TestVersionResource::utf8WithCodePage() {
+void TestVersionResource::utf8WithCodePage()
+{
     // Without the pragma first, the resource compiler reads the Chinese strings in the build machine's ANSI page.
     QCOMPARE(m_rc.firstLine, u"#pragma code_page(65001)"_s);
     QVERIFY(!m_rcBytes.startsWith("\xEF\xBB\xBF"));
 }
 
-void TestVersionResource::languageAndCodePage() {
+void TestVersionResource::languageAndCodePage()
+{
     QCOMPARE(m_rc.stringTables, QStringList{u"080404B0"_s});
     const QString translation = m_rc.values.value(u"VarFileInfo/Translation"_s);
     const QStringList pair = translation.split(u',');
@@ -232,7 +239,8 @@ void TestVersionResource::languageAndCodePage() {
              u"%1%2"_s.arg(language, 4, 16, QChar(u'0')).arg(codePage, 4, 16, QChar(u'0')).toUpper());
 }
 
-void TestVersionResource::stringValues_data() {
+void TestVersionResource::stringValues_data()
+{
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("reported");
     QTest::addColumn<QString>("expected");
@@ -242,7 +250,8 @@ void TestVersionResource::stringValues_data() {
     QTest::newRow("ProductVersion") << u"ProductVersion"_s << QCoreApplication::applicationVersion() << u"1.00"_s;
 }
 
-void TestVersionResource::stringValues() {
+void TestVersionResource::stringValues()
+{
     QFETCH(QString, name);
     QFETCH(QString, reported);
     QFETCH(QString, expected);
@@ -252,20 +261,23 @@ void TestVersionResource::stringValues() {
     QCOMPARE(m_rc.values.value(key), expected);
 }
 
-void TestVersionResource::numericVersions() {
+void TestVersionResource::numericVersions()
+{
     const QString numeric = numericVersion(QCoreApplication::applicationVersion());
     QCOMPARE(numeric, u"1,0,0,0"_s);
     QCOMPARE(m_rc.fileVersion, numeric);
     QCOMPARE(m_rc.productVersion, numeric);
 }
 
-void TestVersionResource::titleFields() {
+void TestVersionResource::titleFields()
+{
     QCOMPARE(m_rc.values.value(u"StringFileInfo/080404B0/InternalName"_s), Title + u'3');
     QCOMPARE(m_rc.values.value(u"StringFileInfo/080404B0/FileDescription"_s), Title);
     QCOMPARE(m_rc.values.value(u"StringFileInfo/080404B0/OriginalFilename"_s), u"cuixian-score-query.exe"_s);
 }
 
-void TestVersionResource::programFileIcon() {
+void TestVersionResource::programFileIcon()
+{
     QCOMPARE(m_rc.iconId, u"IDI_ICON1"_s);
     QVERIFY2(m_rc.iconFile.endsWith(u".ico"), qPrintable(m_rc.iconFile));
     QFile file(m_rc.iconFile);
@@ -285,7 +297,8 @@ void TestVersionResource::programFileIcon() {
             QVERIFY2(ico.image.pixel(x, y) == window.pixel(x, y), qPrintable(u"pixel (%1, %2)"_s.arg(x).arg(y)));
 }
 
-void TestVersionResource::embeddedIcon() {
+void TestVersionResource::embeddedIcon()
+{
     QImageReader reader(u":/icons/cuixian-score-query.png"_s);
     const QImage icon = reader.read();
     QVERIFY2(!icon.isNull(), qPrintable(reader.errorString()));

@@ -25,21 +25,24 @@ constexpr QRgb Red = qRgb(255, 0, 0);
 constexpr QRgb Yellow = qRgb(255, 255, 0);
 const QString BaseName = u"cuixian-score-query"_s;
 
-[[noreturn]] void fail(const QString& message) {
+[[noreturn]] void fail(const QString& message)
+{
     std::fprintf(stderr, "icon_generator: %s\n", qUtf8Printable(message));
     std::exit(1);
 }
 
 // Every shade the painter makes lies on the line from red to yellow, so its green value alone names it: a ramp of
 // 256 entries (255, g, 0) holds each anti-aliased shade exactly, with pure red at index 0 and pure yellow at 255.
-QList<QRgb> rampPalette() {
+QList<QRgb> rampPalette()
+{
     QList<QRgb> palette;
     for (int green = 0; green < 256; ++green)
         palette.append(qRgb(255, green, 0));
     return palette;
 }
 
-QFont characterFont() {
+QFont characterFont()
+{
     QFont font(u"Noto Sans CJK SC"_s);
     font.setPixelSize(24);
     font.setWeight(QFont::Bold);
@@ -51,7 +54,8 @@ QFont characterFont() {
     return font;
 }
 
-QImage drawIcon() {
+QImage drawIcon()
+{
     QImage canvas(IconSize, IconSize, QImage::Format_RGB32);
     canvas.fill(Yellow);
     {
@@ -85,13 +89,15 @@ QImage drawIcon() {
     return icon;
 }
 
-void appendLe16(QByteArray& out, quint16 value) {
+void appendLe16(QByteArray& out, quint16 value)
+{
     char bytes[2];
     qToLittleEndian(value, bytes);
     out.append(bytes, 2);
 }
 
-void appendLe32(QByteArray& out, quint32 value) {
+void appendLe32(QByteArray& out, quint32 value)
+{
     char bytes[4];
     qToLittleEndian(value, bytes);
     out.append(bytes, 4);
@@ -99,7 +105,8 @@ void appendLe32(QByteArray& out, quint32 value) {
 
 // Qt's ICO writer stores 32 bits per pixel; the program file's icon is 8 bits per pixel with its palette, so the
 // file is written here: ICONDIR, one ICONDIRENTRY, then a BITMAPINFOHEADER, palette, pixel rows and AND mask.
-QByteArray icoFile(const QImage& icon) {
+QByteArray icoFile(const QImage& icon)
+{
     const QList<QRgb> palette = icon.colorTable();
     const int width = icon.width();
     const int height = icon.height();
@@ -142,7 +149,8 @@ QByteArray icoFile(const QImage& icon) {
     return file + bitmap;
 }
 
-void writeFile(const QString& path, const QByteArray& contents) {
+void writeFile(const QString& path, const QByteArray& contents)
+{
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size() || !file.commit())
         fail(u"cannot write %1"_s.arg(path));
@@ -150,7 +158,8 @@ void writeFile(const QString& path, const QByteArray& contents) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     // Only drawing into images: no display needed.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
