@@ -169,12 +169,7 @@ void Form1::Form_Load()
     for (CurrentRow = 0; CurrentRow <= 3; CurrentRow.step())
         Text1(CurrentRow).setText(QString());
 
-    Text1(2).hide();
-    Text1(3).hide();
-    Label3->hide();
-    Label4->hide();
-    Command1->hide();
-    Command2->hide();
+    hideResult();
 
     roster::chushi(Roster);
     roster::fillIdNumbers(Roster);
@@ -197,6 +192,16 @@ void Form1::Command3_Click()
     showResult();
 }
 
+void Form1::hideResult()
+{
+    Text1(2).hide();
+    Text1(3).hide();
+    Label3->hide();
+    Label4->hide();
+    Command1->hide();
+    Command2->hide();
+}
+
 void Form1::showResult()
 {
     Command3->hide();
@@ -216,12 +221,7 @@ void Form1::Command1_Click()
     for (m_clearIndex = 0; m_clearIndex <= 3; m_clearIndex.step())
         Text1(m_clearIndex).setText(QString());
 
-    Text1(2).hide();
-    Text1(3).hide();
-    Label3->hide();
-    Label4->hide();
-    Command1->hide();
-    Command2->hide();
+    hideResult();
     Command3->show(); // last, after the controls it overlaps are hidden
 }
 

@@ -68,6 +68,8 @@ private:
     void buildLayout();
     // Shows the found row: ResultState.
     void showResult();
+    // Hides the name and score rows and the two result buttons, in that order.
+    void hideResult();
 
     std::array<QLineEdit*, 4> m_text1{};
     Int16Counter m_clearIndex; // Command1_Click's own loop counter
