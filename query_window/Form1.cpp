@@ -6,6 +6,8 @@
 
 #include <QCloseEvent>
 #include <QIcon>
+#include <QImageReader>
+#include <QPixmap>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -84,7 +86,10 @@ Form1::Form1()
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
     setWindowTitle(u"2018年翠县一中西校区公开招聘教师笔试成绩查询软件"_s);
-    setWindowIcon(QIcon(u":/icons/cuixian-score-query.png"_s));
+    // Read as PNG directly: probing the format would load every image plugin at start-up.
+    QImageReader icon(u":/icons/cuixian-score-query.png"_s, "png");
+    icon.setAutoDetectImageFormat(false);
+    setWindowIcon(QPixmap::fromImage(icon.read()));
     setFixedSize(shell::sizeFromTwips(9090, 5025));
     setFont(shell::pointFont(u"宋体"_s, 18));
     buildLayout();

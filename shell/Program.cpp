@@ -74,6 +74,11 @@ void initialiseToolkit()
     // The layout names the Windows faces; these are their counterparts with the GB2312 repertoire.
     QFont::insertSubstitution(u"宋体"_s, u"Noto Serif CJK SC"_s);
     QFont::insertSubstitution(u"黑体"_s, u"Noto Sans CJK SC"_s);
+    // Every widget first lays out in the application font; the program's own face spares opening a Latin one,
+    // and the message boxes speak in it too.
+    QFont applicationFont = QApplication::font();
+    applicationFont.setFamily(u"宋体"_s);
+    QApplication::setFont(applicationFont);
 
     // The program ends only through EndProgram, never because a window closed.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -1,0 +1,120 @@
+// Micro-benchmarks of the candidate roster: the lookup (best, last-row and full-scan cases) and the
+// load-time fill of a fresh table.
+
+#include "roster/CandidateRoster.h"
+#include "roster/DeploymentData.h"
+#include "shell/Int16Counter.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QString>
+#include <memory>
+
+namespace {
+
+const roster::CandidateRoster& filledRoster()
+{
+    static const auto roster = [] {
+        auto filled = std::make_unique<roster::CandidateRoster>();
+        roster::chushi(*filled);
+        roster::fillIdNumbers(*filled);
+        return filled;
+    }();
+    return *roster;
+}
+
+// The inputs arrive as the text boxes' own QStrings, so copy the constants into fresh strings as the window does.
+void runLookup(benchmark::State& state, const QString& idText, const QString& ticketText, int expectedRow)
+{
+    const roster::CandidateRoster& roster = filledRoster();
+    Int16Counter CurrentRow;
+    for (auto _ : state) {
+        roster::FindCandidate(roster, idText, ticketText, CurrentRow);
+        benchmark::DoNotOptimize(CurrentRow);
+        benchmark::ClobberMemory();
+    }
+    if (int(CurrentRow) != expectedRow)
+        state.SkipWithError("the lookup did not yield the expected row");
+    state.counters["rows_scanned"] = double(int(CurrentRow) > roster::RowCount ? roster::RowCount : int(CurrentRow));
+}
+
+QString idOfRow(int row) { return roster::deployment::IdNumber[row - 1].toString(); }
+QString ticketOfRow(int row) { return roster::deployment::TicketNumber[row - 1].toString(); }
+
+void BM_FindCandidate_NoMatchFullScan(benchmark::State& state)
+{
+    // Lengths equal everywhere, so no row is rejected by its length alone; row 1 matches the ticket in full
+    // and row 344 the identity-card number in full.
+    runLookup(state, idOfRow(roster::RowCount), ticketOfRow(1), roster::NotFound);
+}
+
+void BM_FindCandidate_NoMatchEmptyInputs(benchmark::State& state)
+{
+    // For contrast: every comparison stops at the length check.
+    runLookup(state, QString(), QString(), roster::NotFound);
+}
+
+void BM_FindCandidate_MatchRow1(benchmark::State& state)
+{
+    runLookup(state, idOfRow(1), ticketOfRow(1), 1);
+}
+
+void BM_FindCandidate_MatchRow344(benchmark::State& state)
+{
+    runLookup(state, idOfRow(roster::RowCount), ticketOfRow(roster::RowCount), roster::RowCount);
+}
+
+// The load-time fill alone: the fresh table is built and destroyed outside the timed region.
+void BM_Fill_ChushiAndIdNumbers(benchmark::State& state)
+{
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto roster = std::make_unique<roster::CandidateRoster>();
+        benchmark::DoNotOptimize(roster.get());
+        state.ResumeTiming();
+
+        roster::chushi(*roster);
+        roster::fillIdNumbers(*roster);
+        benchmark::DoNotOptimize(roster.get());
+        benchmark::ClobberMemory();
+
+        state.PauseTiming();
+        roster.reset();
+        state.ResumeTiming();
+    }
+    state.counters["slots_written"] = 4.0 * roster::RowCount;
+}
+
+// Construction, fill and destruction together: what one window load costs the table, with no pause overhead.
+void BM_ConstructFillDestroy(benchmark::State& state)
+{
+    for (auto _ : state) {
+        auto roster = std::make_unique<roster::CandidateRoster>();
+        roster::chushi(*roster);
+        roster::fillIdNumbers(*roster);
+        benchmark::DoNotOptimize(roster.get());
+        benchmark::ClobberMemory();
+    }
+}
+
+// Construction and destruction of an empty table, to read the fill's share off the inclusive figure.
+void BM_ConstructDestroyEmpty(benchmark::State& state)
+{
+    for (auto _ : state) {
+        auto roster = std::make_unique<roster::CandidateRoster>();
+        benchmark::DoNotOptimize(roster.get());
+        benchmark::ClobberMemory();
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_FindCandidate_NoMatchFullScan);
+BENCHMARK(BM_FindCandidate_NoMatchEmptyInputs);
+BENCHMARK(BM_FindCandidate_MatchRow1);
+BENCHMARK(BM_FindCandidate_MatchRow344);
+BENCHMARK(BM_Fill_ChushiAndIdNumbers);
+BENCHMARK(BM_ConstructFillDestroy);
+BENCHMARK(BM_ConstructDestroyEmpty);
+
+BENCHMARK_MAIN();

@@ -1,0 +1,772 @@
+#!/usr/bin/python3
+"""Real-window end-to-end tests of the score-query program.
+
+Each run starts its own Xvfb and openbox on a free display, launches the built program as a child process, drives it
+with xdotool as a person would (typing, clicks, the window manager's close), reads what the screen shows through the
+clipboard and X window properties, and stops every process it started by its PID, also on failure.
+
+Usage: e2e.py CASE --app BINARY --roster TABLE [--artifacts DIR]
+Cases: see CASES at the bottom. Only the Python standard library and Debian's X tools are used.
+"""
+
+import argparse
+import ctypes
+import os
+import random
+import re
+import select
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+SCREEN_W, SCREEN_H = 1280, 1024
+TITLE = "2018年翠县一中西校区公开招聘教师笔试成绩查询软件"
+PANEL_TITLE = "软件使用说明"
+BOX_TITLE = "工程1"
+CLIENT_W, CLIENT_H = 606, 335
+
+# Control centres in client pixels (layout twips / 15).
+TEXT_ID = (232 + 120, 88 + 16)        # Text1(0)
+TEXT_TICKET = (232 + 120, 128 + 16)   # Text1(1)
+TEXT_NAME = (232 + 120, 168 + 16)     # Text1(2)
+TEXT_SCORE = (232 + 120, 208 + 16)    # Text1(3)
+BTN_CONFIRM = (184 + 108, 192 + 20)   # Command3 "确    定"
+BTN_AGAIN = (112 + 76, 264 + 20)      # Command1 "继续查询"
+BTN_EXIT = (336 + 76, 264 + 20)       # Command2 "退    出"
+BTN_PANEL = (584 + 11, 104 + 52)      # Command4, its right strip is cut off by the frame
+
+# Motif hint bits (MwmUtil.h).
+MWM_HINTS_FUNCTIONS, MWM_HINTS_DECORATIONS = 1, 2
+MWM_FUNC_ALL, MWM_FUNC_MINIMIZE, MWM_FUNC_MAXIMIZE = 1, 8, 16
+MWM_DECOR_ALL, MWM_DECOR_MINIMIZE, MWM_DECOR_MAXIMIZE = 1, 32, 64
+
+
+class Failure(Exception):
+    pass
+
+
+def log(msg):
+    print(msg, flush=True)
+
+
+def check(cond, msg):
+    if not cond:
+        raise Failure(msg)
+    log("  ok: " + msg)
+
+
+def poll(fn, timeout, interval=0.01, what="condition"):
+    """Calls fn until it returns a truthy value; our own loop, since xdotool's --sync waits in 0.5 s steps."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = fn()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise Failure(f"timed out after {timeout} s waiting for {what}")
+        time.sleep(interval)
+
+
+def _die_with_parent():
+    # A harness killed outright (a test timeout, kill -9) must not leave X servers behind.
+    libc = ctypes.CDLL(None, use_errno=True)
+    libc.prctl(1, signal.SIGTERM)  # PR_SET_PDEATHSIG
+
+
+def read_roster(path):
+    with open(path, encoding="utf-8") as f:
+        lines = f.read().split("\n")
+    header = lines[0].split("\t")
+    if header != ["TicketNumber", "CandidateName", "IdNumber", "Score"]:
+        raise Failure(f"unexpected roster header {header}")
+    rows = [dict(zip(header, line.split("\t"))) for line in lines[1:] if line]
+    if len(rows) != 344:
+        raise Failure(f"roster has {len(rows)} rows, expected 344")
+    return rows
+
+
+class Geometry:
+    def __init__(self, x, y, w, h, mapped):
+        self.x, self.y, self.w, self.h, self.mapped = x, y, w, h, mapped
+
+    def __repr__(self):
+        return f"{self.w}x{self.h}+{self.x}+{self.y}{'' if self.mapped else ' (unmapped)'}"
+
+
+class Session:
+    """One X display with a window manager, the program under test and the helper processes around it."""
+
+    def __init__(self, app, artifacts):
+        self.app = app
+        self.artifacts = artifacts
+        self.procs = []          # every process started, stopped by PID in reverse order
+        self.pipes = []
+        self.tmp = tempfile.mkdtemp(prefix="e2e-")
+        self.display = None
+        self.env = None
+        self.app_proc = None
+        self.app_pid = None
+        self.sentinel_no = 0
+
+    # --- processes -------------------------------------------------------------------------------------------------
+
+    def spawn(self, argv, **kw):
+        kw.setdefault("stdin", subprocess.DEVNULL)
+        kw.setdefault("env", self.env)
+        p = subprocess.Popen(argv, preexec_fn=_die_with_parent, **kw)
+        self.procs.append(p)
+        return p
+
+    def run(self, *argv, timeout=5, check_rc=True):
+        r = subprocess.run(argv, env=self.env, capture_output=True, timeout=timeout)
+        if check_rc and r.returncode != 0:
+            raise Failure(f"{' '.join(argv)} failed ({r.returncode}): {r.stderr.decode(errors='replace').strip()}")
+        return r.stdout.decode("utf-8", errors="replace")
+
+    def cleanup(self):
+        for p in reversed(self.procs):
+            if p.poll() is None:
+                try:
+                    p.terminate()
+                    p.wait(timeout=3)
+                except subprocess.TimeoutExpired:
+                    p.kill()
+                    p.wait(timeout=3)
+                except ProcessLookupError:
+                    pass
+        for fd in self.pipes:
+            os.close(fd)
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+    # --- X server and window manager -----------------------------------------------------------------------------
+
+    def start_x(self):
+        for n in range(100, 400):
+            if os.path.exists(f"/tmp/.X{n}-lock") or os.path.exists(f"/tmp/.X11-unix/X{n}"):
+                continue
+            rfd, wfd = os.pipe()
+            p = subprocess.Popen(
+                # -noreset: by default the server resets whenever its last client leaves, e.g. each readiness
+                # probe before openbox is connected, and a client that connects during a reset is cut off.
+                ["Xvfb", f":{n}", "-screen", "0", f"{SCREEN_W}x{SCREEN_H}x24", "-nolisten", "tcp", "-noreset",
+                 "-displayfd", str(wfd)],
+                pass_fds=(wfd,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                stderr=open(os.path.join(self.tmp, f"xvfb-{n}.log"), "w"), preexec_fn=_die_with_parent)
+            os.close(wfd)
+            self.procs.append(p)
+            # Xvfb writes the display number once it accepts clients; it exits if another server won the race.
+            # The pipe stays open until the end: Xvfb dies if the newline after the number meets a closed pipe.
+            data = b""
+            deadline = time.monotonic() + 10
+            while not data.endswith(b"\n") and time.monotonic() < deadline:
+                ready, _, _ = select.select([rfd], [], [], 0.1)
+                chunk = os.read(rfd, 64) if ready else b""
+                if ready and not chunk:
+                    break
+                data += chunk
+            self.pipes.append(rfd)
+            if data.strip() == str(n).encode():
+                self.display = f":{n}"
+                break
+            if p.poll() is None:
+                p.kill()
+            p.wait(timeout=3)
+            self.procs.remove(p)
+        else:
+            raise Failure("no free X display number between :100 and :399")
+
+        home = os.path.join(self.tmp, "home")
+        os.makedirs(home)
+        runtime = os.path.join(self.tmp, "runtime")
+        os.makedirs(runtime, mode=0o700)
+        env = dict(os.environ)
+        for var in ("QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "XAUTHORITY", "SESSION_MANAGER"):
+            env.pop(var, None)
+        env.update(DISPLAY=self.display, LANG="C.UTF-8", LC_ALL="C.UTF-8", XDG_RUNTIME_DIR=runtime)
+        self.env = env
+        # openbox gets a private HOME so parallel runs do not share its cache and session files.
+        wm_env = dict(env, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
+                      XDG_CACHE_HOME=os.path.join(home, ".cache"))
+        # One retry: a window manager that has not taken the screen within seconds is stuck, not slow.
+        for attempt in (1, 2):
+            wm_log = os.path.join(self.tmp, f"openbox-{attempt}.log")
+            wm = self.spawn(["openbox", "--sm-disable", "--config-file", "/etc/xdg/openbox/rc.xml"], env=wm_env,
+                            stdout=subprocess.DEVNULL, stderr=open(wm_log, "w"))
+
+            def managing():
+                if wm.poll() is not None:
+                    return "ended"
+                out = self.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK", check_rc=False)
+                return re.search(r"window id # 0x", out) and "ready"
+            try:
+                state = poll(managing, 6, 0.02, "openbox to manage the screen")
+            except Failure:
+                state = "stuck"
+            if state == "ready":
+                break
+            with open(wm_log, errors="replace") as f:
+                why = f.read().strip()
+            try:
+                with open(f"/proc/{wm.pid}/wchan") as f:
+                    why += f" (waiting in {f.read().strip() or '?'})"
+            except OSError:
+                pass
+            log(f"openbox attempt {attempt} {state} (status {wm.poll()}): {why}")
+            if wm.poll() is None:
+                wm.kill()
+                wm.wait(timeout=3)
+        else:
+            raise Failure("openbox did not take the screen")
+        log(f"display {self.display} with openbox ready")
+
+    # --- the program ---------------------------------------------------------------------------------------------
+
+    def start_app(self, prefix=()):
+        self.app_log = open(os.path.join(self.tmp, "app.log"), "w")
+        self.app_proc = self.spawn(list(prefix) + [self.app], stdout=self.app_log, stderr=subprocess.STDOUT)
+        # Under a wrapper (strace) the program's PID is learnt from its window; the display is ours alone.
+        self.app_pid = None if prefix else self.app_proc.pid
+        t0 = time.monotonic()
+        def shown():
+            if self.app_proc.poll() is not None:
+                raise Failure(f"the program ended with status {self.app_proc.returncode} before showing its window")
+            return self.find_visible(TITLE)
+        self.query = poll(shown, 20, 0.02, "the query window")
+        if prefix:
+            self.app_pid = self.pid_of(self.query)
+        log(f"query window 0x{self.query:x} visible after {time.monotonic() - t0:.2f} s")
+        poll(lambda: self.active_window() == self.query, 5, 0.01, "the query window to become active")
+        return self.query
+
+    def app_log_text(self):
+        try:
+            with open(os.path.join(self.tmp, "app.log"), encoding="utf-8", errors="replace") as f:
+                return f.read()
+        except OSError:
+            return ""
+
+    def wait_exit(self, timeout):
+        try:
+            return self.app_proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            raise Failure(f"the program did not end within {timeout} s")
+
+    # --- X queries -----------------------------------------------------------------------------------------------
+
+    def prop(self, wid, name):
+        return self.run("xprop", "-id", str(wid), name, check_rc=False).strip()
+
+    def windows_by_name(self, title):
+        out = self.run("xdotool", "search", "--name", "^" + re.escape(title) + "$", check_rc=False)
+        return [int(w) for w in out.split()]
+
+    def windows_of_pid(self, pid):
+        out = self.run("xdotool", "search", "--pid", str(pid), check_rc=False)
+        return [int(w) for w in out.split()]
+
+    def pid_of(self, wid):
+        m = re.search(r"= (\d+)", self.prop(wid, "_NET_WM_PID"))
+        return int(m.group(1)) if m else None
+
+    def find_visible(self, title):
+        for w in self.windows_by_name(title):
+            g = self.geometry(w)
+            if g and g.mapped and (self.app_pid is None or self.pid_of(w) == self.app_pid):
+                return w
+        return None
+
+    def geometry(self, wid):
+        """Client-area geometry in root coordinates, or None once the window is gone."""
+        r = subprocess.run(["xwininfo", "-id", str(wid)], env=self.env, capture_output=True, timeout=5)
+        if r.returncode != 0:
+            return None
+        out = r.stdout.decode(errors="replace")
+
+        def num(label):
+            return int(re.search(label + r":\s+(-?\d+)", out).group(1))
+        mapped = "IsViewable" in out
+        return Geometry(num("Absolute upper-left X"), num("Absolute upper-left Y"), num("Width"), num("Height"),
+                        mapped)
+
+    def frame_extents(self, wid):
+        """(left, right, top, bottom) of the window manager's frame, or None when the window has none."""
+        m = re.search(r"= (\d+), (\d+), (\d+), (\d+)", self.prop(wid, "_NET_FRAME_EXTENTS"))
+        return tuple(int(v) for v in m.groups()) if m else None
+
+    def outer(self, wid):
+        g = self.geometry(wid)
+        l, r, t, b = self.frame_extents(wid) or (0, 0, 0, 0)
+        return Geometry(g.x - l, g.y - t, g.w + l + r, g.h + t + b, g.mapped)
+
+    def active_window(self):
+        m = re.search(r"window id # (0x[0-9a-f]+)", self.run("xprop", "-root", "_NET_ACTIVE_WINDOW", check_rc=False))
+        return int(m.group(1), 16) if m else None
+
+    def client_list(self):
+        out = self.run("xprop", "-root", "_NET_CLIENT_LIST", check_rc=False)
+        return [int(w, 16) for w in re.findall(r"0x[0-9a-f]+", out)]
+
+    def atoms(self, wid, name):
+        return set(re.findall(r"[A-Z_][A-Z0-9_]+", self.prop(wid, name).partition("=")[2]))
+
+    def motif_hints(self, wid):
+        m = re.search(r"= (0x[0-9a-f]+), (0x[0-9a-f]+), (0x[0-9a-f]+)", self.prop(wid, "_MOTIF_WM_HINTS"))
+        return tuple(int(v, 16) for v in m.groups()) if m else None
+
+    # --- input -------------------------------------------------------------------------------------------------
+
+    def click(self, wid, pos):
+        g = self.geometry(wid)
+        self.run("xdotool", "mousemove", str(g.x + pos[0]), str(g.y + pos[1]), "click", "1")
+
+    def key(self, *keys):
+        self.run("xdotool", "key", "--clearmodifiers", *keys)
+
+    def type(self, text):
+        self.run("xdotool", "type", "--delay", "4", "--", text, timeout=20)
+
+    # --- reading what the screen shows --------------------------------------------------------------------------
+
+    def clipboard(self):
+        try:
+            r = subprocess.run(["xclip", "-o", "-selection", "clipboard"], env=self.env, capture_output=True,
+                               timeout=3)
+        except subprocess.TimeoutExpired:
+            return None
+        return r.stdout.decode("utf-8", errors="replace") if r.returncode == 0 else None
+
+    def put_sentinel(self):
+        self.sentinel_no += 1
+        sentinel = f"@@e2e-sentinel-{self.sentinel_no}@@"
+        # -quiet keeps xclip in the foreground so its PID is ours to stop; it exits when another client takes over.
+        p = self.spawn(["xclip", "-quiet", "-selection", "clipboard", "-i"], stdin=subprocess.PIPE,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        p.stdin.write(sentinel.encode())
+        p.stdin.close()
+        poll(lambda: self.clipboard() == sentinel, 5, 0.01, "the clipboard sentinel")
+        return sentinel
+
+    def copy_focused(self, timeout=1.0):
+        """Text of the focused box via select-all + copy, or None if nothing was copied in time."""
+        sentinel = self.put_sentinel()
+        self.key("ctrl+a", "ctrl+c")
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            text = self.clipboard()
+            if text is not None and text != sentinel:
+                return text
+            time.sleep(0.01)
+        return None
+
+    def read_focused(self):
+        text = self.copy_focused(timeout=0.3)
+        if text is not None:
+            return text
+        # Nothing came: rather than trust a timeout, append a marker, copy again and take the marker off. Key events
+        # reach the program in order, so a late first copy shows up before the marked one and is skipped.
+        self.key("End")
+        self.type("Q")
+        sentinel = self.put_sentinel()
+        self.key("ctrl+a", "ctrl+c")
+        marked = poll(lambda: (t := self.clipboard()) is not None and t != sentinel and t.endswith("Q") and t, 3,
+                      0.01, "the marked box text on the clipboard")
+        self.key("End", "BackSpace")
+        return marked[:-1]
+
+    def read_box(self, pos):
+        self.click(self.query, pos)
+        return self.read_focused()
+
+    def screenshot(self, name):
+        if not self.artifacts:
+            return
+        os.makedirs(self.artifacts, exist_ok=True)
+        path = os.path.join(self.artifacts, name + ".png")
+        # Take shots until two in a row agree, so a repaint in flight is not caught half done.
+        previous = None
+        for _ in range(20):
+            self.run("/usr/bin/import", "-display", self.display, "-window", "root", path, timeout=20)
+            with open(path, "rb") as f:
+                data = f.read()
+            if data == previous:
+                break
+            previous = data
+            time.sleep(0.05)
+        log(f"  screenshot {path}")
+
+    # --- steps shared by the cases ----------------------------------------------------------------------------
+
+    def enter_pair(self, id_number, ticket, use_tab=False):
+        self.click(self.query, TEXT_ID)
+        self.key("ctrl+a", "BackSpace")
+        self.type(id_number)
+        if use_tab:
+            self.key("Tab")
+        else:
+            self.click(self.query, TEXT_TICKET)
+        self.key("ctrl+a", "BackSpace")
+        self.type(ticket)
+        self.click(self.query, BTN_CONFIRM)
+
+    def expect_result(self, row):
+        name = self.read_box(TEXT_NAME)
+        score = self.read_box(TEXT_SCORE)
+        check(name == row["CandidateName"], f"name box shows {name!r}, expected {row['CandidateName']!r}")
+        check(score == row["Score"], f"score box shows {score!r}, expected {row['Score']!r}")
+
+    def query_row(self, row, use_tab=False):
+        log(f"query ticket {row['TicketNumber']} id {row['IdNumber']}")
+        self.enter_pair(row["IdNumber"], row["TicketNumber"], use_tab)
+        self.expect_result(row)
+
+    def find_message_box(self, timeout=5):
+        def visible_box():
+            for w in self.windows_by_name(BOX_TITLE):
+                g = self.geometry(w)
+                if g and g.mapped and self.pid_of(w) == self.app_pid:
+                    return w
+            return None
+        return poll(visible_box, timeout, 0.02, f"a window titled {BOX_TITLE!r}")
+
+    def show_panel(self):
+        self.click(self.query, BTN_PANEL)
+        return poll(lambda: self.find_visible(PANEL_TITLE), 5, 0.01, "the instructions panel to show")
+
+
+# --- cases -----------------------------------------------------------------------------------------------------------
+
+
+def case_startup(s, rows):
+    s.start_x()
+    q = s.start_app()
+    time.sleep(0.2)   # a few timer ticks, so a panel shown by mistake would be seen
+    ours = [w for w in s.windows_of_pid(s.app_pid) if (g := s.geometry(w)) and g.mapped]
+    check(ours == [q], f"exactly one visible window of the program (found {len(ours)})")
+    managed = [w for w in s.client_list() if s.pid_of(w) == s.app_pid and s.geometry(w).mapped]
+    check(managed == [q], "the window manager lists exactly that one visible window")
+    check(s.prop(q, "_NET_WM_NAME").endswith(f'"{TITLE}"'), f"title is {TITLE!r}")
+    check("_NET_WM_STATE_SKIP_TASKBAR" not in s.atoms(q, "_NET_WM_STATE"), "query window keeps its taskbar entry")
+
+    g = s.geometry(q)
+    check((g.w, g.h) == (CLIENT_W, CLIENT_H), f"client area {g.w}x{g.h} is {CLIENT_W}x{CLIENT_H}")
+    ext = s.frame_extents(q)
+    check(ext is not None and any(ext), f"the window manager framed the window (extents {ext})")
+    o = s.outer(q)
+    cx, cy = (SCREEN_W - o.w) / 2, (SCREEN_H - o.h) / 2
+    check(abs(o.x - cx) <= 1 and abs(o.y - cy) <= 1,
+          f"outer frame {o} centred on {SCREEN_W}x{SCREEN_H} (expected left {cx}, top {cy})")
+
+    hints = s.prop(q, "WM_NORMAL_HINTS")
+    mn = re.search(r"minimum size: (\d+) by (\d+)", hints)
+    mx = re.search(r"maximum size: (\d+) by (\d+)", hints)
+    check(mn and mx and mn.groups() == mx.groups() == (str(CLIENT_W), str(CLIENT_H)),
+          f"size hints fix the size: min {mn and mn.groups()} max {mx and mx.groups()}")
+    allowed = s.atoms(q, "_NET_WM_ALLOWED_ACTIONS")
+    for action in ("_NET_WM_ACTION_MAXIMIZE_HORZ", "_NET_WM_ACTION_MAXIMIZE_VERT", "_NET_WM_ACTION_RESIZE"):
+        check(action not in allowed, f"window manager does not offer {action}")
+    # openbox keeps _NET_WM_ACTION_MINIMIZE and draws the buttons whatever a window asks for, so minimise is judged
+    # by the window's own Motif hints only.
+    mwm = s.motif_hints(q)
+    check(mwm is not None, f"window carries _MOTIF_WM_HINTS {mwm}")
+    flags, functions, decorations = mwm
+    if flags & MWM_HINTS_FUNCTIONS:
+        granted = ~functions if functions & MWM_FUNC_ALL else functions
+        check(not granted & (MWM_FUNC_MINIMIZE | MWM_FUNC_MAXIMIZE),
+              f"Motif functions 0x{functions:x} grant neither minimise nor maximise")
+    if flags & MWM_HINTS_DECORATIONS:
+        granted = ~decorations if decorations & MWM_DECOR_ALL else decorations
+        check(not granted & (MWM_DECOR_MINIMIZE | MWM_DECOR_MAXIMIZE),
+              f"Motif decorations 0x{decorations:x} ask for neither minimise nor maximise button")
+    check(flags & (MWM_HINTS_FUNCTIONS | MWM_HINTS_DECORATIONS), "Motif hints restrict functions or decorations")
+
+    # Typing without a click lands in the identity-card box.
+    s.type("34012219920505X0ab")
+    check(s.read_focused() == "34012219920505X0ab", "typed text reads back from the focused box")
+    check(s.read_box(TEXT_TICKET) == "", "ticket box is still empty")
+    check(s.read_box(TEXT_ID) == "34012219920505X0ab", "the typed text is in the identity-card box")
+    check(s.app_proc.poll() is None, "program still running")
+
+
+def case_query(s, rows):
+    s.start_x()
+    s.start_app()
+    absent = next(r for r in rows if r["Score"] == "缺考")
+    with_x = next(r for r in rows if r["IdNumber"].endswith("X"))
+    picks = [rows[0], with_x, absent, rows[-1]]
+    for i, row in enumerate(picks):
+        s.query_row(row, use_tab=bool(i % 2))
+        check(s.read_box(TEXT_ID) == row["IdNumber"], "identity-card number stays in its box")
+        check(s.read_box(TEXT_TICKET) == row["TicketNumber"], "ticket number stays in its box")
+        s.click(s.query, BTN_AGAIN)
+        # Back in entry: all inputs were emptied by the button.
+        check(s.read_box(TEXT_ID) == "" and s.read_box(TEXT_TICKET) == "", "继续查询 empties both inputs")
+    check(s.app_proc.poll() is None, "program still running")
+
+
+def case_wrong_pair(s, rows):
+    s.start_x()
+    q = s.start_app()
+    a, b = rows[10], rows[20]
+    with_x = next(r for r in rows if r["IdNumber"].endswith("X"))
+    wrong = [
+        ("identity of one row, ticket of another", a["IdNumber"], b["TicketNumber"]),
+        ("lower-case check character", with_x["IdNumber"].lower(), with_x["TicketNumber"]),
+        ("numbers in swapped boxes", a["TicketNumber"], a["IdNumber"]),
+    ]
+    for what, id_number, ticket in wrong:
+        log(f"wrong pair: {what}")
+        s.enter_pair(id_number, ticket)
+        box = s.find_message_box()
+        types = s.atoms(box, "_NET_WM_WINDOW_TYPE")
+        check("_NET_WM_WINDOW_TYPE_DIALOG" in types, f"message box is a dialog ({', '.join(sorted(types))})")
+        check(s.prop(box, "_NET_WM_NAME").endswith(f'"{BOX_TITLE}"'), f"message box titled {BOX_TITLE!r}")
+        log(f"  message box state {sorted(s.atoms(box, '_NET_WM_STATE'))}, {s.prop(box, 'WM_TRANSIENT_FOR')}")
+        poll(lambda: s.active_window() == box, 5, 0.01, "the message box to take the focus")
+        s.key("Return")
+        poll(lambda: not ((g := s.geometry(box)) and g.mapped), 5, 0.01, "the message box to close")
+        check(s.read_box(TEXT_ID) == "", "identity-card box emptied")
+        check(s.read_box(TEXT_TICKET) == "", "ticket box emptied")
+    log("a correct pair after wrong ones")
+    s.query_row(a)
+    s.click(q, BTN_AGAIN)
+    s.query_row(b)
+    check(s.app_proc.poll() is None, "program still running")
+
+
+def case_panel(s, rows):
+    s.start_x()
+    q = s.start_app()
+    # The panel exists hidden from the first timer tick on; nothing of it may be visible before the click.
+    time.sleep(0.15)
+    check(s.find_visible(PANEL_TITLE) is None, "no panel visible before the first click")
+    p = s.show_panel()
+    o, pg = s.outer(q), s.geometry(p)
+    ext = s.frame_extents(p)
+    check(ext is None or not any(ext), f"panel has no frame (extents {ext})")
+    mwm = s.motif_hints(p)
+    check(mwm is not None and mwm[0] & MWM_HINTS_DECORATIONS and mwm[2] == 0,
+          f"panel's Motif hints ask for no decorations {mwm}")
+    check("_NET_WM_STATE_SKIP_TASKBAR" in s.atoms(p, "_NET_WM_STATE"), "panel skips the taskbar")
+    check(s.prop(p, "_NET_WM_NAME").endswith(f'"{PANEL_TITLE}"'), f"panel titled {PANEL_TITLE!r}")
+    log(f"query outer {o}, panel {pg}")
+    check(pg.x == o.x + o.w, f"panel left {pg.x} == query outer right {o.x + o.w}")
+    check(pg.y == o.y, f"panel top {pg.y} == query outer top {o.y}")
+    check(pg.h == o.h, f"panel height {pg.h} == query outer height {o.h}")
+    check(abs(pg.w - o.w / 2) <= 1, f"panel width {pg.w} == half the query outer width {o.w / 2} (±1)")
+
+    ext = s.frame_extents(q)
+    size = (pg.w, pg.h)
+    delays = []
+    for x, y in [(100, 120), (520, 380), (40, 640), (300, 60), (600, 500)]:
+        target = (x - ext[0] + o.w, y - ext[2])   # windowmove places the client area
+
+        def docked():
+            g = s.geometry(p)
+            return (g.x, g.y) == target
+        time.sleep(random.uniform(0, 0.05))   # otherwise every move lands at the same phase of the 50 ms timer
+        t0 = time.monotonic()
+        s.run("xdotool", "windowmove", str(q), str(x), str(y))
+        poll(docked, 2, 0.002, f"the panel to follow to {target}")
+        delays.append((time.monotonic() - t0) * 1000)
+        check((s.geometry(q).x, s.geometry(q).y) == (x, y), f"query window moved to {x},{y}")
+    log(f"panel follow delays (ms): {', '.join(f'{d:.0f}' for d in delays)}")
+    check(max(delays) <= 100, f"panel followed within 100 ms every time (max {max(delays):.0f} ms)")
+    pg = s.geometry(p)
+    check((pg.w, pg.h) == size, f"panel keeps its size {size[0]}x{size[1]} while following")
+
+    s.click(q, BTN_PANEL)
+    poll(lambda: not s.geometry(p).mapped, 5, 0.01, "the panel to hide")
+    check("IsUnMapped" in s.run("xwininfo", "-id", str(p)), "second click hides the panel (IsUnMapped)")
+
+    # Hidden, it still follows, so the third click shows it at the new place.
+    # Qt keeps a hidden window's new place to itself until it is shown, so there is nothing to poll: give the timer
+    # a few ticks.
+    s.run("xdotool", "windowmove", str(q), "200", "200")
+    time.sleep(0.2)
+    p2 = s.show_panel()
+    o = s.outer(q)
+    pg = s.geometry(p2)
+    check((pg.x, pg.y) == (o.x + o.w, o.y), f"third click shows the panel against the moved window ({pg})")
+    check(s.app_proc.poll() is None, "program still running")
+
+
+def expect_clean_end(s, t0, what):
+    rc = s.wait_exit(5)
+    elapsed = time.monotonic() - t0
+    log(f"program ended {elapsed * 1000:.0f} ms after {what}, status {rc}")
+    check(rc == 0, f"exit status 0 after {what} (got {rc})")
+    check(elapsed < 2, f"ended at once ({elapsed:.2f} s)")
+    # The X server drops a client's windows once it notices the closed connection, which may trail the exit a bit.
+    poll(lambda: not s.windows_of_pid(s.app_pid), 2, 0.01, "the program's windows to go")
+    log("  ok: no window of the program left on the display")
+    check(not [w for w in s.client_list() if s.pid_of(w) == s.app_pid], "window manager lists none of its windows")
+
+
+def case_close_entry(s, rows):
+    s.start_x()
+    q = s.start_app()
+    check(s.active_window() == q, "query window active")
+    t0 = time.monotonic()
+    s.key("alt+F4")   # openbox's own close key
+    expect_clean_end(s, t0, "alt+F4 in entry state")
+
+
+def case_close_result_panel(s, rows):
+    s.start_x()
+    q = s.start_app()
+    s.query_row(rows[5])
+    p = s.show_panel()
+    check(s.geometry(p).mapped, "panel shown")
+    t0 = time.monotonic()
+    s.run("wmctrl", "-i", "-c", f"0x{q:x}")   # _NET_CLOSE_WINDOW, as the close box does
+    expect_clean_end(s, t0, "the window manager's close with result and panel shown")
+
+
+def case_exit_button(s, rows):
+    s.start_x()
+    s.start_app()
+    s.query_row(rows[7])
+    t0 = time.monotonic()
+    s.click(s.query, BTN_EXIT)
+    expect_clean_end(s, t0, "a click on 退    出")
+
+
+# Opens for writing that are allowed, and why:
+# - font caches: fontconfig refreshes a stale cache by itself when the toolkit loads fonts; the program cannot stop it;
+# - /dev/null: libdbus, finding no session bus, forks a child that points its stdio at /dev/null before it tries to
+#   start dbus-launch; nothing is stored (the exec attempts themselves are listed as notes below).
+ALLOWED_WRITE = [
+    re.compile(r"^/var/cache/fontconfig/"),
+    re.compile(r"/\.cache/fontconfig/"),
+    re.compile(r"/fontconfig/[^/]*cache[^/]*$"),
+    re.compile(r"^/dev/null$"),
+]
+WRITE_FLAGS = re.compile(r"\bO_(WRONLY|RDWR|CREAT|TRUNC)\b")
+
+
+def case_strace(s, rows):
+    s.start_x()
+    trace = os.path.join(s.tmp, "trace.txt")
+    strace = shutil.which("strace")
+    check(strace is not None, "strace is installed")
+    s.start_app(prefix=[strace, "-f", "-e", "trace=execve,socket,connect,open,openat,creat", "-o", trace])
+    s.query_row(rows[100])
+    t0 = time.monotonic()
+    s.run("wmctrl", "-i", "-c", f"0x{s.query:x}")
+    rc = s.wait_exit(10)
+    log(f"traced program ended after {time.monotonic() - t0:.2f} s with status {rc}")
+    with open(trace, encoding="utf-8", errors="replace") as f:
+        lines = f.read().splitlines()
+    if s.artifacts:
+        os.makedirs(s.artifacts, exist_ok=True)
+        shutil.copy(trace, os.path.join(s.artifacts, "strace.txt"))
+    check(any(" execve(" in l and os.path.basename(s.app) in l and "= 0" in l for l in lines),
+          f"trace records the program's execve ({len(lines)} lines)")
+    check(sum(" openat(" in l for l in lines) > 10, "trace records the program's file opens")
+    check(rc == 0, f"exit status 0 under strace (got {rc})")
+
+    net, writes, allowed, unix = [], [], {}, 0
+    for l in lines:
+        if re.search(r"\bsocket\((AF_INET|AF_INET6|PF_INET|PF_INET6)\b", l) or \
+                re.search(r"\bconnect\(.*sa_family=AF_INET6?\b", l):
+            net.append(l)
+        elif re.search(r"\bsocket\(AF_UNIX\b", l):
+            unix += 1
+        m = re.search(r"\b(open|openat|creat)\((?:AT_FDCWD, |\d+, )?\"([^\"]*)\"(.*)", l)
+        if m and (m.group(1) == "creat" or WRITE_FLAGS.search(m.group(3).split(")")[0])):
+            path = m.group(2)
+            if any(a.search(path) for a in ALLOWED_WRITE):
+                allowed[path] = l
+            else:
+                writes.append(l)
+    log(f"{unix} local AF_UNIX socket(s) (display, session bus) allowed")
+    main_pid = lines[0].split()[0] if lines else ""
+    child_execs = [l for l in lines if " execve(" in l and not l.startswith(main_pid + " ")]
+    for name in sorted({re.search(r'execve\("(?:[^"]*/)?([^"/]*)"', l).group(1) for l in child_execs}):
+        log(f"  NOTE: a child process of the program tried to run {name} ({len(child_execs)} execve calls in all)")
+    for path in sorted(allowed):
+        log(f"  allowed write: {allowed[path]}")
+    for l in net:
+        log(f"  NETWORK: {l}")
+    for l in writes:
+        log(f"  WRITE: {l}")
+    check(not net, "no AF_INET/AF_INET6 socket or connection")
+    check(not writes, "no file opened for writing or creation")
+
+
+def case_screenshots(s, rows):
+    s.start_x()
+    q = s.start_app()
+    s.screenshot("1-entry")
+    a = rows[0]
+    s.enter_pair(a["IdNumber"], rows[1]["TicketNumber"])
+    box = s.find_message_box()
+    poll(lambda: s.active_window() == box, 5, 0.01, "the message box to take the focus")
+    s.screenshot("2-message-box")
+    s.key("Return")
+    poll(lambda: not ((g := s.geometry(box)) and g.mapped), 5, 0.01, "the message box to close")
+    s.query_row(a)
+    s.click(q, TEXT_ID)   # takes the focus and its select-all highlight off the score box just read
+    s.key("End")
+    s.screenshot("3-result")
+    s.show_panel()
+    s.screenshot("4-panel")
+    for name in ("1-entry", "2-message-box", "3-result", "4-panel"):
+        path = os.path.join(s.artifacts, name + ".png")
+        size = s.run("/usr/bin/identify", "-format", "%m %wx%h", path).strip()
+        check(size == f"PNG {SCREEN_W}x{SCREEN_H}", f"{name}.png is {size}")
+
+
+CASES = {
+    "startup": case_startup,
+    "query": case_query,
+    "wrong_pair": case_wrong_pair,
+    "panel": case_panel,
+    "close_entry": case_close_entry,
+    "close_result_panel": case_close_result_panel,
+    "exit_button": case_exit_button,
+    "strace": case_strace,
+    "screenshots": case_screenshots,
+}
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("case", choices=sorted(CASES))
+    ap.add_argument("--app", required=True)
+    ap.add_argument("--roster", required=True)
+    ap.add_argument("--artifacts", default=None)
+    args = ap.parse_args()
+    for tool in ("Xvfb", "openbox", "xdotool", "xclip", "xprop", "xwininfo", "wmctrl"):
+        if shutil.which(tool) is None:
+            log(f"FAIL: {tool} is not installed (see tools/debian-packages.txt)")
+            return 1
+
+    s = Session(os.path.abspath(args.app), args.artifacts)
+    # SIGTERM from ctest or a user becomes an exception, so the finally below still stops our processes.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
+    t0 = time.monotonic()
+    try:
+        CASES[args.case](s, read_roster(args.roster))
+    except (Failure, subprocess.TimeoutExpired) as e:
+        log(f"FAIL [{args.case}]: {e}")
+        text = s.app_log_text().strip()
+        if text:
+            log("program output:\n" + text)
+        if s.display:
+            try:
+                s.screenshot(f"failure-{args.case}")
+            except Exception as shot_error:  # the failure report matters more than the picture
+                log(f"(no failure screenshot: {shot_error})")
+        return 1
+    finally:
+        s.cleanup()
+    log(f"PASS [{args.case}] in {time.monotonic() - t0:.1f} s")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
