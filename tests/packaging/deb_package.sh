@@ -1,26 +1,21 @@
 #!/usr/bin/env bash
 # Builds the Debian package from the build tree, unpacks it into a scratch root and checks that what it installs
-# fits together: the dependencies the program needs at run time, and the binary, icon and metainfo that the desktop
-# entry and the metainfo point at, each where the desktop looks for it.
+# fits together: the dependencies the program needs at run time, the binary, icon and metainfo that the desktop
+# entry and the metainfo point at, each where the desktop looks for it, and both manual pages.
 # Usage: deb_package.sh <build dir>
 set -euo pipefail
 build=${1:?usage: deb_package.sh <build dir>}
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
+source "$(dirname "${BASH_SOURCE[0]}")/build_deb.sh"
 
 fail() {
     echo "FAIL: $*" >&2
     exit 1
 }
 
-if ! cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/out" >"$scratch/cpack.log" 2>&1; then
-    cat "$scratch/cpack.log" >&2
-    fail "cpack -G DEB"
-fi
+build_deb "$build" "$scratch"
 shopt -s nullglob
-debs=("$scratch"/out/*.deb)
-((${#debs[@]} == 1)) || fail "expected one .deb, got: ${debs[*]-none}"
-deb=${debs[0]}
 arch=$(dpkg --print-architecture)
 [[ $(basename "$deb") == "cuixian-score-query_1.00_${arch}.deb" ]] || fail "package file name $(basename "$deb")"
 
@@ -30,9 +25,15 @@ arch=$(dpkg --print-architecture)
 # Package names only, without version constraints or alternatives.
 depends=$(dpkg-deb -f "$deb" Depends)
 mapfile -t names < <(tr ',|' '\n\n' <<<"$depends" | sed -E 's/\(.*\)//; s/^ +//; s/ +$//' | grep -v '^$')
-for needed in libqt6widgets6 libqt6gui6 libqt6core6 qt6-qpa-plugins qt6-translations-l10n libxcb1 fonts-noto-cjk; do
+# The libraries dpkg-shlibdeps found, and what the program loads at run time: Qt's Chinese texts and the faces.
+for needed in libqt6widgets6 libqt6gui6 libqt6core6 libxcb1 qt6-translations-l10n fonts-arphic-uming fonts-noto-cjk; do
     printf '%s\n' "${names[@]}" | grep -qxF "$needed" || fail "Depends lacks $needed: $depends"
 done
+# The X11 platform plugin is in libqt6gui6; qt6-qpa-plugins holds only the VNC and TUIO plugins, which open
+# network listeners the program has no use for.
+if printf '%s\n' "${names[@]}" | grep -qxF qt6-qpa-plugins; then
+    fail "Depends names qt6-qpa-plugins: $depends"
+fi
 
 root=$scratch/root
 dpkg -x "$deb" "$root"
@@ -45,6 +46,11 @@ icon_name=$(sed -n 's/^Icon=//p' "$desktop")
 icon=$root/usr/share/icons/hicolor/48x48/apps/$icon_name.png
 [[ -f $icon ]] || fail "Icon=$icon_name is not in usr/share/icons/hicolor/48x48/apps"
 file -b "$icon" | grep -q '^PNG image data, 48 x 48' || fail "icon is not a 48 x 48 PNG: $(file -b "$icon")"
+
+# lintian asks for a manual page; the Chinese one, for the program's own users, nothing else would miss.
+for page in man/man1 man/zh_CN/man1; do
+    [[ -f $root/usr/share/$page/cuixian-score-query.1.gz ]] || fail "no manual page in usr/share/$page"
+done
 
 metainfos=("$root"/usr/share/metainfo/*.metainfo.xml)
 ((${#metainfos[@]} == 1)) || fail "expected one metainfo in usr/share/metainfo, got: ${metainfos[*]-none}"
