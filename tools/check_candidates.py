@@ -21,6 +21,7 @@ DEFAULT_PATH = REPO_ROOT / "roster" / "candidates.tsv"
 
 HEADER = "TicketNumber\tCandidateName\tIdNumber\tScore"
 COLUMNS = ("ticket number", "name", "identity number", "score")
+TICKET, NAME, ID_NUMBER, SCORE = range(len(COLUMNS))
 ROW_COUNT = 344
 ABSENT = "缺考"
 ABSENT_COUNT = 68
@@ -74,7 +75,8 @@ class Report:
     def line(self, number, rule, value=None):
         self.add(f"line {number}", rule, value)
 
-    def row(self, row, rule, value=None):
+    def row(self, row, rule, value=None, column=None):
+        # column (TICKET ... SCORE) is the field the rule is about, for reports that name cells rather than rows.
         self.add(f"row {row.number}", rule, value)
 
     def table(self, rule, value=None):
@@ -139,8 +141,6 @@ def parse_rows(lines, report):
             report.line(number + 1, f"expected 4 tab-separated fields, found {len(fields)}", text)
             continue
         rows.append(Row(number, *fields))
-    if len(rows) != ROW_COUNT:
-        report.table(f"expected {ROW_COUNT} data rows, found {len(rows)}")
     return rows
 
 
@@ -148,17 +148,17 @@ def parse_rows(lines, report):
 
 def check_blanks(row, report):
     values = (row.ticket, row.name, row.id_number, row.score)
-    for column, value in zip(COLUMNS, values):
+    for column, (label, value) in enumerate(zip(COLUMNS, values)):
         if value == "":
-            report.row(row, f"empty {column}")
+            report.row(row, f"empty {label}", column=column)
         elif any(char.isspace() for char in value):
-            report.row(row, f"{column} contains white space", value)
+            report.row(row, f"{label} contains white space", value, column)
 
 
 def check_ticket(row, report):
     ticket = row.ticket
     if not TICKET_RE.fullmatch(ticket):
-        report.row(row, "ticket number is not 11 ASCII digits", ticket)
+        report.row(row, "ticket number is not 11 ASCII digits", ticket, TICKET)
         return
     group, room, seat = int(ticket[1:3]), int(ticket[7:9]), int(ticket[9:11])
     faults = [
@@ -170,7 +170,7 @@ def check_ticket(row, report):
     ]
     for broken, rule in faults:
         if broken:
-            report.row(row, rule, ticket)
+            report.row(row, rule, ticket, TICKET)
     if not any(broken for broken, _ in faults):
         row.group, row.room, row.seat = group, room, seat
 
@@ -178,42 +178,42 @@ def check_ticket(row, report):
 def check_name(row, report):
     name = row.name
     if not 2 <= len(name) <= 4:
-        report.row(row, "name is not 2 to 4 characters", name)
+        report.row(row, "name is not 2 to 4 characters", name, NAME)
     if not all(is_ideograph(char) for char in name):
-        report.row(row, "name contains a character that is not a CJK ideograph", name)
+        report.row(row, "name contains a character that is not a CJK ideograph", name, NAME)
 
 
 def check_id_number(row, report):
     number = row.id_number
     if "x" in number:
-        report.row(row, "identity number contains a lower-case x", number)
+        report.row(row, "identity number contains a lower-case x", number, ID_NUMBER)
         return
     if len(number) != 18:
-        report.row(row, f"identity number has {len(number)} characters, expected 18", number)
+        report.row(row, f"identity number has {len(number)} characters, expected 18", number, ID_NUMBER)
         return
     if "X" in number[:17]:
-        report.row(row, "X stands before the last character of the identity number", number)
+        report.row(row, "X stands before the last character of the identity number", number, ID_NUMBER)
         return
     if not ID_RE.fullmatch(number):
-        report.row(row, "identity number is not 17 ASCII digits and a digit or X", number)
+        report.row(row, "identity number is not 17 ASCII digits and a digit or X", number, ID_NUMBER)
         return
     if int(number[:2]) not in PROVINCE_CODES:
-        report.row(row, "region code (characters 1-6) has no valid province code", number)
+        report.row(row, "region code (characters 1-6) has no valid province code", number, ID_NUMBER)
     check_birth_date(row, number[6:14], report)
     expected = id_check_char(number[:17])
     if number[17] != expected:
-        report.row(row, f"wrong check character, expected {expected}", number)
+        report.row(row, f"wrong check character, expected {expected}", number, ID_NUMBER)
 
 
 def check_birth_date(row, text, report):
     try:
         birth = date(int(text[:4]), int(text[4:6]), int(text[6:8]))
     except ValueError:
-        report.row(row, "birth date (characters 7-14) is not a real date", text)
+        report.row(row, "birth date (characters 7-14) is not a real date", text, ID_NUMBER)
         return
     if not EARLIEST_BIRTH <= birth <= LATEST_BIRTH:
         report.row(row, f"birth date is not of an adult applicant in 2018 "
-                        f"(born {EARLIEST_BIRTH.year} to {LATEST_BIRTH.year})", text)
+                        f"(born {EARLIEST_BIRTH.year} to {LATEST_BIRTH.year})", text, ID_NUMBER)
 
 
 def check_score(row, report):
@@ -223,13 +223,13 @@ def check_score(row, report):
         return
     match = SCORE_RE.fullmatch(score)
     if not match:
-        report.row(row, f"score is not a 2-3 digit integer, a decimal or {ABSENT}", score)
+        report.row(row, f"score is not a 2-3 digit integer, a decimal or {ABSENT}", score, SCORE)
         return
     whole, decimals = match.groups()
     if decimals is not None and len(whole) != 2:
-        report.row(row, "decimal score needs a two-digit integer part", score)
+        report.row(row, "decimal score needs a two-digit integer part", score, SCORE)
     elif decimals is not None and decimals.endswith("0"):
-        report.row(row, "decimal part of the score ends in 0", score)
+        report.row(row, "decimal part of the score ends in 0", score, SCORE)
     else:
         row.score_value = Fraction(score)
 
@@ -237,12 +237,12 @@ def check_score(row, report):
 # ---- across rows ----
 
 def check_unique(rows, report):
-    for column, attribute in zip(COLUMNS[:3], ("ticket", "name", "id_number")):
+    for column, (label, attribute) in enumerate(zip(COLUMNS[:3], ("ticket", "name", "id_number"))):
         first_seen = {}
         for row in rows:
             value = getattr(row, attribute)
             if value in first_seen:
-                report.row(row, f"duplicate {column}, same as row {first_seen[value]}", value)
+                report.row(row, f"duplicate {label}, same as row {first_seen[value]}", value, column)
             else:
                 first_seen[value] = row.number
 
@@ -274,7 +274,7 @@ def check_rooms(rows, report):
         for row in members:
             if row.group != owner:
                 report.row(row, f"room {room:02d} belongs to group {owner:02d}, not group {row.group:02d}",
-                           row.ticket)
+                           row.ticket, TICKET)
         check_seats(room, members, report)
 
 
@@ -291,7 +291,7 @@ def check_seats(room, members, report):
     for row in members:
         if row.seat > size:
             report.row(row, f"seat {row.seat:02d} leaves a gap in room {room:02d}: {size} seats, "
-                            f"missing {gap}", row.ticket)
+                            f"missing {gap}", row.ticket, TICKET)
 
 
 def check_order(rows, report):
@@ -303,7 +303,7 @@ def check_order(rows, report):
         if previous is not None:
             fault = order_fault(previous, row)
             if fault:
-                report.row(row, f"out of order: {fault}", row.ticket)
+                report.row(row, f"out of order: {fault}", row.ticket, TICKET)
         previous = row
 
 
@@ -327,6 +327,14 @@ def order_fault(above, row):
 def check(data):
     report = Report()
     rows = parse_rows(split_lines(data, report), report)
+    check_rows(rows, report)
+    return rows, report.violations
+
+
+def check_rows(rows, report):
+    """Every rule of the data itself, on rows already split into fields (from the file or from a spreadsheet)."""
+    if len(rows) != ROW_COUNT:
+        report.table(f"expected {ROW_COUNT} data rows, found {len(rows)}")
     for row in rows:
         check_blanks(row, report)
         check_ticket(row, report)
@@ -337,7 +345,6 @@ def check(data):
     check_counts(rows, report)
     check_rooms(rows, report)
     check_order(rows, report)
-    return rows, report.violations
 
 
 def main(argv):
