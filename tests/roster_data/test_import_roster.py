@@ -58,6 +58,7 @@ WORKBOOK_DAMAGE = TEXT_DAMAGE + [
     (0, ID_NUMBER, lambda value: float(value[:15] + "000"), "identity number is stored as a number "
      "(3.4012219920505e+17), which keeps only 15 significant digits: the last 3 of its 18 digits are lost; "
      "format the column as text"),
+    # As if the ticket had begun with 0.
     (1, TICKET, lambda value: int("0" + value[1:]), "ticket number is stored as a number (107010221), which "
      "drops leading zeros: 9 digits where 11 are expected"),
     (2, TICKET, int, "ticket number is stored as a number (10107010108), which drops leading zeros"),
@@ -68,7 +69,7 @@ WORKBOOK_DAMAGE = TEXT_DAMAGE + [
 CSV_DAMAGE = TEXT_DAMAGE + [
     (0, ID_NUMBER, lambda value: "3.40122E+17", "identity number is a number in exponent form (3.40122E+17), "
      "saved from a cell that held it as a number: its last digits are lost"),
-    (1, TICKET, lambda value: value[1:], "ticket number is not 11 ASCII digits"),
+    (1, TICKET, lambda value: str(int("0" + value[1:])), "ticket number is not 11 ASCII digits (107010221)"),
     (3, SCORE, lambda value: "88.29999999999999", "score is not a 2-3 digit integer"),
     (4, SCORE, lambda value: value + ".0", "decimal part of the score ends in 0 (90.0)"),
 ]
