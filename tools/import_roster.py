@@ -20,6 +20,7 @@ import os
 import re
 import sys
 import tempfile
+import warnings
 from datetime import date, datetime, time, timedelta
 from decimal import Decimal
 from pathlib import Path
@@ -77,7 +78,10 @@ def read_xlsx(path, sheet):
             from None
     try:
         # data_only: a formula's value as the spreadsheet last computed it, which is what the office sees.
-        book = openpyxl.load_workbook(path, read_only=True, data_only=True)
+        # openpyxl warns about features it would drop when saving; the workbook is only read.
+        with warnings.catch_warnings():
+            warnings.simplefilter("ignore")
+            book = openpyxl.load_workbook(path, read_only=True, data_only=True)
     except Exception as error:  # openpyxl raises zip, XML and its own errors for a file that is no workbook
         raise SourceError(f"cannot read {path} as an .xlsx workbook: {error}") from None
     try:
