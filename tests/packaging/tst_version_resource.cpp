@@ -1,18 +1,16 @@
-// The program's metadata as the outside world sees it: the Windows version record (configured from
-// resources/version.rc.in exactly as a Windows build compiles it), the program file's ICO, and the icon built into
-// the program. The record is read back as text and compared with what the running program reports about itself.
+// The program's metadata as the outside world sees it: the Windows version record and program-file icon, as the
+// MinGW resource compiler compiles them from the configured resources/version.rc.in, and the icon built into the
+// program. The compiled record is read back and compared with what the running program reports about itself.
 
 #include "shell/Program.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
-#include <QRegularExpression>
-#include <QStringDecoder>
 #include <QTest>
 #include <QtEndian>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -22,86 +20,147 @@ const QString Title = u"2018年翠县一中西校区公开招聘教师笔试成�
 constexpr QRgb Red = qRgb(255, 0, 0);
 constexpr QRgb Yellow = qRgb(255, 255, 0);
 
-// What a resource compiler would take from the file, reduced to the parts the metadata lives in.
-struct VersionResource {
-    QString firstLine;
-    QString iconId;
-    QString iconFile;
-    QString fileVersion;      // numeric, as "a,b,c,d"
-    QString productVersion;   // numeric, as "a,b,c,d"
-    QStringList stringTables; // block names under StringFileInfo
-    // Keyed by block path and name, e.g. "StringFileInfo/080404B0/CompanyName" or "VarFileInfo/Translation".
-    QMap<QString, QString> values;
-    QString error;
+// RT_ICON, RT_GROUP_ICON and RT_VERSION.
+constexpr quint16 IconType = 3;
+constexpr quint16 GroupIconType = 14;
+constexpr quint16 VersionType = 16;
+
+quint16 u16(const QByteArray& bytes, qsizetype at)
+{
+    return qFromLittleEndian<quint16>(bytes.constData() + at);
+}
+
+quint32 u32(const QByteArray& bytes, qsizetype at)
+{
+    return qFromLittleEndian<quint32>(bytes.constData() + at);
+}
+
+qsizetype alignedTo4(qsizetype at)
+{
+    return (at + 3) & ~qsizetype(3);
+}
+
+// A zero-terminated UTF-16 string at `at`; `end` is left just past its terminator, or at -1 if it has none.
+QString utf16At(const QByteArray& bytes, qsizetype at, qsizetype limit, qsizetype& end)
+{
+    QString text;
+    for (end = at; end + 2 <= limit; end += 2) {
+        const char16_t unit = u16(bytes, end);
+        if (unit == 0) {
+            end += 2;
+            return text;
+        }
+        text.append(QChar(unit));
+    }
+    end = -1;
+    return text;
+}
+
+// One entry of a compiled .res file. A type or name is a number or, for named entries, a string.
+struct Resource {
+    quint16 typeId = 0;
+    QString typeName;
+    quint16 nameId = 0;
+    QString name;
+    QByteArray data;
 };
 
-QString withoutSpaces(QString text)
+// The .res file is a row of entries: a header (data size, header size, type, name, flags, language) and the data,
+// each aligned to four bytes; the first entry is an empty one that marks the format.
+QList<Resource> readRes(const QByteArray& file, QString& error)
 {
-    return text.remove(QRegularExpression(u"\\s+"_s));
-}
-
-VersionResource parseVersionResource(const QString& text)
-{
-    VersionResource rc;
-    const QStringList lines = text.split(u'\n');
-    rc.firstLine = lines.value(0).trimmed();
-
-    static const QRegularExpression iconLine(uR"re(^(\w+)\s+ICON\s+"([^"]*)"$)re"_s);
-    static const QRegularExpression numericLine(uR"re(^(FILEVERSION|PRODUCTVERSION)\s+(.+)$)re"_s);
-    static const QRegularExpression blockLine(uR"re(^BLOCK\s+"([^"]*)"$)re"_s);
-    static const QRegularExpression valueLine(uR"re(^VALUE\s+"([^"]*)"\s*,\s*(.+)$)re"_s);
-    static const QRegularExpression quoted(uR"re(^"([^"]*)"$)re"_s);
-
-    QStringList open; // the BLOCKs we are inside of
-    QString pendingBlock;
-    bool inVersionInfo = false;
-    for (const QString& raw : lines) {
-        const QString line = raw.trimmed();
-        if (line.isEmpty() || line.startsWith(u"//") || line.startsWith(u'#'))
-            continue;
-        if (const auto m = iconLine.match(line); m.hasMatch()) {
-            rc.iconId = m.captured(1);
-            rc.iconFile = m.captured(2);
-        } else if (const auto m = numericLine.match(line); m.hasMatch()) {
-            (m.captured(1) == u"FILEVERSION" ? rc.fileVersion : rc.productVersion) = withoutSpaces(m.captured(2));
-        } else if (const auto m = blockLine.match(line); m.hasMatch()) {
-            pendingBlock = m.captured(1);
-        } else if (line == u"BEGIN") {
-            if (!inVersionInfo) {
-                inVersionInfo = true; // the VERSIONINFO statement's own BEGIN
-                continue;
-            }
-            if (pendingBlock.isNull()) {
-                rc.error = u"BEGIN without BLOCK"_s;
-                return rc;
-            }
-            if (open == QStringList{u"StringFileInfo"_s})
-                rc.stringTables.append(pendingBlock);
-            open.append(pendingBlock);
-            pendingBlock = QString();
-        } else if (line == u"END") {
-            if (!open.isEmpty())
-                open.removeLast();
-        } else if (const auto m = valueLine.match(line); m.hasMatch()) {
-            const auto q = quoted.match(m.captured(2));
-            const QString value = q.hasMatch() ? q.captured(1) : withoutSpaces(m.captured(2));
-            rc.values.insert(open.join(u'/') + u'/' + m.captured(1), value);
+    QList<Resource> resources;
+    for (qsizetype at = 0; at < file.size();) {
+        if (at + 8 > file.size()) {
+            error = u"truncated entry header at %1"_s.arg(at);
+            return {};
         }
+        const qsizetype dataSize = u32(file, at);
+        const qsizetype headerSize = u32(file, at + 4);
+        const qsizetype limit = at + headerSize;
+        if (headerSize < 32 || limit + dataSize > file.size()) {
+            error = u"entry at %1 runs past the end of the file"_s.arg(at);
+            return {};
+        }
+        Resource resource;
+        qsizetype field = at + 8;
+        const std::pair<quint16*, QString*> typeAndName[] = {{&resource.typeId, &resource.typeName},
+                                                             {&resource.nameId, &resource.name}};
+        for (auto [id, name] : typeAndName) {
+            if (field + 4 > limit) {
+                error = u"entry header at %1 too short for its type and name"_s.arg(at);
+                return {};
+            }
+            if (u16(file, field) == 0xFFFF) {
+                *id = u16(file, field + 2);
+                field += 4;
+            } else {
+                *name = utf16At(file, field, limit, field);
+                if (field < 0) {
+                    error = u"unterminated name in the entry at %1"_s.arg(at);
+                    return {};
+                }
+            }
+        }
+        resource.data = file.mid(limit, dataSize);
+        if (dataSize != 0 || resource.typeId != 0)
+            resources.append(resource);
+        at = alignedTo4(limit + dataSize);
     }
-    if (!open.isEmpty())
-        rc.error = u"unbalanced BEGIN/END"_s;
-    return rc;
+    return resources;
 }
 
-// "1.00" is 1,0,0,0 in the record's numeric fields.
-QString numericVersion(const QString& version)
+// One block of the version record: a key, a value (binary, or text in UTF-16) and the blocks inside it.
+struct VersionBlock {
+    QString key;
+    QByteArray value;
+    QString text;
+    QList<VersionBlock> children;
+
+    const VersionBlock* child(const QString& childKey) const
+    {
+        for (const VersionBlock& block : children)
+            if (block.key == childKey)
+                return &block;
+        return nullptr;
+    }
+};
+
+// Each block: its length, its value's length (in characters for text), its type (1 = text), the key, the value
+// and the child blocks, every part aligned to four bytes.
+bool readVersionBlock(const QByteArray& data, qsizetype at, VersionBlock& block, QString& error)
 {
-    QStringList parts;
-    for (const QString& part : version.split(u'.'))
-        parts.append(QString::number(part.toInt()));
-    while (parts.size() < 4)
-        parts.append(u"0"_s);
-    return parts.join(u',');
+    if (at + 6 > data.size() || u16(data, at) < 6 || at + u16(data, at) > data.size()) {
+        error = u"block at %1 runs past the record"_s.arg(at);
+        return false;
+    }
+    const qsizetype end = at + u16(data, at);
+    const qsizetype valueLength = u16(data, at + 2);
+    const bool isText = u16(data, at + 4) == 1;
+    qsizetype field = 0;
+    block.key = utf16At(data, at + 6, end, field);
+    if (field < 0) {
+        error = u"unterminated key at %1"_s.arg(at);
+        return false;
+    }
+    field = alignedTo4(field);
+    const qsizetype valueBytes = isText ? 2 * valueLength : valueLength;
+    if (field + valueBytes > end) {
+        error = u"value of %1 runs past its block"_s.arg(block.key);
+        return false;
+    }
+    block.value = data.mid(field, valueBytes);
+    if (isText) {
+        qsizetype textEnd = 0;
+        block.text = utf16At(data, field, field + valueBytes, textEnd);
+    }
+    for (qsizetype child = alignedTo4(field + valueBytes); child < end;) {
+        VersionBlock& inner = block.children.emplace_back();
+        if (!readVersionBlock(data, child, inner, error))
+            return false;
+        child = alignedTo4(child + u16(data, child));
+    }
+    return true;
 }
 
 struct Ico {
@@ -181,20 +240,29 @@ class TestVersionResource : public QObject {
 
 private slots:
     void initTestCase();
-    void utf8WithCodePage();
+    void fixedVersions();
     void languageAndCodePage();
     void stringValues_data();
     void stringValues();
-    void numericVersions();
     void titleFields();
     void programFileIcon();
     void embeddedIcon();
 
 private:
-    VersionResource m_rc;
-    QString m_rcText;
-    QByteArray m_rcBytes;
+    const Resource* find(quint16 typeId, quint16 nameId, const QString& name = {}) const;
+
+    QList<Resource> m_resources;
+    VersionBlock m_version;
+    const VersionBlock* m_strings = nullptr;
 };
+
+const Resource* TestVersionResource::find(quint16 typeId, quint16 nameId, const QString& name) const
+{
+    for (const Resource& resource : m_resources)
+        if (resource.typeId == typeId && resource.nameId == nameId && resource.name == name)
+            return &resource;
+    return nullptr;
+}
 
 void TestVersionResource::initTestCase()
 {
@@ -204,39 +272,52 @@ void TestVersionResource::initTestCase()
     QCoreApplication::setOrganizationName(u"placeholder"_s);
     shell::setApplicationMetadata();
 
-    QFile file(QStringLiteral(VERSION_RC_PATH));
+    // Compiled by the MinGW resource compiler at build time from the configured version.rc.
+    QFile file(QStringLiteral(VERSION_RES_PATH));
     QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
-    m_rcBytes = file.readAll();
-    auto decode = QStringDecoder(QStringDecoder::Utf8);
-    m_rcText = decode(m_rcBytes);
-    QVERIFY2(!decode.hasError(), "version.rc is not valid UTF-8");
-    m_rc = parseVersionResource(m_rcText);
-    QVERIFY2(m_rc.error.isEmpty(), qPrintable(m_rc.error));
+    QString error;
+    m_resources = readRes(file.readAll(), error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+
+    const Resource* version = find(VersionType, 1); // VS_VERSION_INFO
+    QVERIFY2(version, "no version record");
+    QVERIFY2(readVersionBlock(version->data, 0, m_version, error), qPrintable(error));
+    QCOMPARE(m_version.key, u"VS_VERSION_INFO"_s);
+    const VersionBlock* stringFileInfo = m_version.child(u"StringFileInfo"_s);
+    QVERIFY(stringFileInfo);
+    QCOMPARE(stringFileInfo->children.size(), 1);
+    m_strings = &stringFileInfo->children.first();
 }
 
-void TestVersionResource::utf8WithCodePage()
+void TestVersionResource::fixedVersions()
 {
-    // Without the pragma first, the resource compiler reads the Chinese strings in the build machine's ANSI page.
-    QCOMPARE(m_rc.firstLine, u"#pragma code_page(65001)"_s);
-    QVERIFY(!m_rcBytes.startsWith("\xEF\xBB\xBF"));
+    // VS_FIXEDFILEINFO: signature, structure version, then file and product version as two 32-bit halves each.
+    const QByteArray& fixed = m_version.value;
+    QCOMPARE(fixed.size(), 52);
+    QCOMPARE(u32(fixed, 0), 0xFEEF04BDu);
+    const QStringList parts = QCoreApplication::applicationVersion().split(u'.');
+    QCOMPARE(parts.size(), 2);
+    const quint32 versionHigh = parts[0].toUInt() << 16 | parts[1].toUInt(); // "1.00" is 1,0,0,0
+    QCOMPARE(versionHigh, 0x00010000u);
+    QCOMPARE(u32(fixed, 8), versionHigh);
+    QCOMPARE(u32(fixed, 12), 0u);
+    QCOMPARE(u32(fixed, 16), versionHigh);
+    QCOMPARE(u32(fixed, 20), 0u);
 }
 
 void TestVersionResource::languageAndCodePage()
 {
-    QCOMPARE(m_rc.stringTables, QStringList{u"080404B0"_s});
-    const QString translation = m_rc.values.value(u"VarFileInfo/Translation"_s);
-    const QStringList pair = translation.split(u',');
-    QCOMPARE(pair.size(), 2);
-    bool languageOk = false;
-    bool codePageOk = false;
-    const int language = pair[0].toInt(&languageOk, 0);
-    const int codePage = pair[1].toInt(&codePageOk, 0);
-    QVERIFY(languageOk && codePageOk);
+    const VersionBlock* varFileInfo = m_version.child(u"VarFileInfo"_s);
+    QVERIFY(varFileInfo);
+    const VersionBlock* translation = varFileInfo->child(u"Translation"_s);
+    QVERIFY(translation);
+    QCOMPARE(translation->value.size(), 4);
+    const quint16 language = u16(translation->value, 0);
+    const quint16 codePage = u16(translation->value, 2);
     QCOMPARE(language, 0x0804); // Chinese (PRC)
     QCOMPARE(codePage, 1200);   // UTF-16
     // The string table is named after the same pair; a mismatch hides the strings from the file's properties.
-    QCOMPARE(m_rc.stringTables.value(0),
-             u"%1%2"_s.arg(language, 4, 16, QChar(u'0')).arg(codePage, 4, 16, QChar(u'0')).toUpper());
+    QCOMPARE(m_strings->key, u"%1%2"_s.arg(language, 4, 16, QChar(u'0')).arg(codePage, 4, 16, QChar(u'0')).toUpper());
 }
 
 void TestVersionResource::stringValues_data()
@@ -255,46 +336,53 @@ void TestVersionResource::stringValues()
     QFETCH(QString, name);
     QFETCH(QString, reported);
     QFETCH(QString, expected);
-    const QString key = u"StringFileInfo/080404B0/"_s + name;
-    QVERIFY2(m_rc.values.contains(key), qPrintable(key));
-    QCOMPARE(m_rc.values.value(key), reported);
-    QCOMPARE(m_rc.values.value(key), expected);
-}
-
-void TestVersionResource::numericVersions()
-{
-    const QString numeric = numericVersion(QCoreApplication::applicationVersion());
-    QCOMPARE(numeric, u"1,0,0,0"_s);
-    QCOMPARE(m_rc.fileVersion, numeric);
-    QCOMPARE(m_rc.productVersion, numeric);
+    const VersionBlock* value = m_strings->child(name);
+    QVERIFY2(value, qPrintable(name));
+    QCOMPARE(value->text, reported);
+    QCOMPARE(value->text, expected);
 }
 
 void TestVersionResource::titleFields()
 {
-    QCOMPARE(m_rc.values.value(u"StringFileInfo/080404B0/InternalName"_s), Title + u'3');
-    QCOMPARE(m_rc.values.value(u"StringFileInfo/080404B0/FileDescription"_s), Title);
-    QCOMPARE(m_rc.values.value(u"StringFileInfo/080404B0/OriginalFilename"_s), u"cuixian-score-query.exe"_s);
+    const auto text = [this](const QString& name) {
+        const VersionBlock* value = m_strings->child(name);
+        return value ? value->text : QString();
+    };
+    QCOMPARE(text(u"InternalName"_s), Title + u'3');
+    QCOMPARE(text(u"FileDescription"_s), Title);
+    QCOMPARE(text(u"OriginalFilename"_s), u"cuixian-score-query.exe"_s);
 }
 
 void TestVersionResource::programFileIcon()
 {
-    QCOMPARE(m_rc.iconId, u"IDI_ICON1"_s);
-    QVERIFY2(m_rc.iconFile.endsWith(u".ico"), qPrintable(m_rc.iconFile));
-    QFile file(m_rc.iconFile);
-    QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(m_rc.iconFile));
-    const Ico ico = readIco(file.readAll());
-    QVERIFY2(ico.error.isEmpty(), qPrintable(ico.error));
-    QCOMPARE(ico.width, 48);
-    QCOMPARE(ico.height, 48);
-    QCOMPARE(ico.bitsPerPixel, 8);
-    QVERIFY2(ico.maskClear, "the AND mask makes pixels transparent");
+    // Qt's name for the program icon; Windows shows the group that sorts first, and named groups precede numbered.
+    const Resource* group = find(GroupIconType, 0, u"IDI_ICON1"_s);
+    QVERIFY2(group, "no icon group IDI_ICON1");
+    // The group: reserved, type 1 (icon), count, then per image the ICO directory entry with the image's id in
+    // place of its file offset.
+    const QByteArray& directory = group->data;
+    QCOMPARE(directory.size(), 6 + 14);
+    QCOMPARE(u16(directory, 4), 1);
+    const Resource* image = find(IconType, u16(directory, 6 + 12));
+    QVERIFY2(image, "the group's image is missing");
+
+    // Put the ICO file back together from the compiled parts, and read it as the program file's icon.
+    QByteArray ico = directory.left(6 + 12);
+    ico.append(char(22)).append(3, '\0'); // the image follows the header and the one entry
+    ico.append(image->data);
+    const Ico icon = readIco(ico);
+    QVERIFY2(icon.error.isEmpty(), qPrintable(icon.error));
+    QCOMPARE(icon.width, 48);
+    QCOMPARE(icon.height, 48);
+    QCOMPARE(icon.bitsPerPixel, 8);
+    QVERIFY2(icon.maskClear, "the AND mask makes pixels transparent");
 
     // The program file shows the same picture as the window.
     const QImage window = QImage(u":/icons/cuixian-score-query.png"_s).convertToFormat(QImage::Format_RGB32);
-    QCOMPARE(window.size(), ico.image.size());
+    QCOMPARE(window.size(), icon.image.size());
     for (int y = 0; y < 48; ++y)
         for (int x = 0; x < 48; ++x)
-            QVERIFY2(ico.image.pixel(x, y) == window.pixel(x, y), qPrintable(u"pixel (%1, %2)"_s.arg(x).arg(y)));
+            QVERIFY2(icon.image.pixel(x, y) == window.pixel(x, y), qPrintable(u"pixel (%1, %2)"_s.arg(x).arg(y)));
 }
 
 void TestVersionResource::embeddedIcon()
