@@ -7,11 +7,13 @@
 #include <QCloseEvent>
 #include <QIcon>
 #include <QImageReader>
-#include <QPixmap>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPixmap>
 #include <QPushButton>
 #include <QTimer>
+#include <QValidator>
+#include <algorithm>
 #include <limits>
 
 using namespace Qt::Literals::StringLiterals;
@@ -22,6 +24,29 @@ const QString WrongPairPrompt = u"身份证号或准考证号错误，请重新�
 
 // Never seen: the load step empties the boxes before the window is first shown.
 const QString LayoutPlaceholder = u"000000000000000000"_s;
+
+// A single-line box holds one line: of text pasted or dropped into it, what follows the first line break is
+// dropped, as the platform's single-line boxes do. QLineEdit would keep the breaks, invisible, in the text.
+class FirstLineOnly : public QValidator {
+public:
+    using QValidator::QValidator;
+
+    State validate(QString& text, int& cursor) const override
+    {
+        // The box never holds a break, so any break came with the insertion that ends at the cursor.
+        const auto isBreak = [](QChar c) {
+            return c == u'\r' || c == u'\n' || c == QChar::LineSeparator || c == QChar::ParagraphSeparator;
+        };
+        const auto end = text.cbegin() + cursor;
+        const auto lineBreak = std::find_if(text.cbegin(), end, isBreak);
+        if (lineBreak != end) {
+            const int from = int(lineBreak - text.cbegin());
+            text.remove(from, cursor - from);
+            cursor = from;
+        }
+        return Acceptable;
+    }
+};
 
 struct Twips {
     int left, top, width, height;
@@ -54,11 +79,7 @@ QLineEdit* makeTextBox(QWidget* window, int index, Twips at, const QString& rowC
     box->setObjectName(u"Text1_%1"_s.arg(index));
     box->setGeometry(shell::rectFromTwips(at.left, at.top, at.width, at.height));
     box->setMaxLength(std::numeric_limits<int>::max()); // no limit: QLineEdit would cut at 32767
-    // The Windows face has half-width digits; the Noto face's are 0.56 em, and Qt 6.4 cannot ask for its
-    // half-width forms. Slightly tighter spacing lets an 18-character identity-card number fit without scrolling.
-    QFont font = window->font();
-    font.setLetterSpacing(QFont::PercentageSpacing, 96);
-    box->setFont(font);
+    box->setValidator(new FirstLineOnly(box));
     box->setAccessibleName(rowCaption);
     return box;
 }

@@ -3,8 +3,10 @@
 #include "shell/AppInfo.h"
 #include "shell/RuntimeError.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFont>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
@@ -42,12 +44,19 @@ QString applicationTitle()
     return QCoreApplication::applicationName();
 }
 
+// The platform's message boxes show plain buttons; some Qt styles give standard buttons an icon.
+void showTextOnly(QAbstractButton* button)
+{
+    button->setIcon(QIcon());
+}
+
 void showFatalErrorReport(const RuntimeError& error)
 {
     g_reporting = true;
     QMessageBox report(QMessageBox::Critical, applicationTitle(),
                        u"运行时错误 '%1'：\n\n%2"_s.arg(error.number()).arg(error.description()), QMessageBox::Ok);
     report.setWindowModality(Qt::ApplicationModal);
+    showTextOnly(report.button(QMessageBox::Ok));
     report.exec();
     g_reporting = false;
 }
@@ -71,9 +80,11 @@ void initialiseToolkit()
     if (qtTexts.load(prc, u"qtbase"_s, u"_"_s, QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(&qtTexts);
 
-    // The layout names the Windows faces; these are their counterparts with the GB2312 repertoire.
-    QFont::insertSubstitution(u"宋体"_s, u"Noto Serif CJK SC"_s);
-    QFont::insertSubstitution(u"黑体"_s, u"Noto Sans CJK SC"_s);
+    // The layout names the Windows faces and relies on their metrics: Latin characters half an em wide, Chinese
+    // ones a full em. The first face of each list has those metrics; the second draws the rare characters of
+    // names that the first lacks.
+    QFont::insertSubstitutions(u"宋体"_s, {u"AR PL UMing CN"_s, u"Noto Serif CJK SC"_s});
+    QFont::insertSubstitutions(u"黑体"_s, {u"Noto Sans Mono CJK SC"_s, u"Noto Sans CJK SC"_s});
     // Every widget first lays out in the application font; the program's own face spares opening a Latin one,
     // and the message boxes speak in it too.
     QFont applicationFont = QApplication::font();
@@ -117,6 +128,7 @@ void showMessage(const QString& prompt)
     QMessageBox box(QMessageBox::NoIcon, applicationTitle(), prompt, QMessageBox::Ok);
     box.setDefaultButton(QMessageBox::Ok);
     box.setWindowModality(Qt::ApplicationModal);
+    showTextOnly(box.button(QMessageBox::Ok));
     box.exec();
     // A fatal error in a tick that ran inside the box's loop has ended the program; go no further.
     if (g_ended)

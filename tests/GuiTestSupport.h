@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -24,6 +25,7 @@ struct SeenMessageBox {
     QString title;
     QString text;
     QStringList buttons;
+    bool buttonIcons = false;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     Qt::WindowModality modality = Qt::NonModal;
 };
@@ -47,9 +49,12 @@ protected:
         auto* box = qobject_cast<QMessageBox*>(watched);
         if (box && event->type() == QEvent::Show) {
             QStringList buttons;
-            for (QAbstractButton* b : box->buttons())
+            bool buttonIcons = false;
+            for (QAbstractButton* b : box->buttons()) {
                 buttons << b->text();
-            seen.append({box->windowTitle(), box->text(), buttons, box->icon(), box->windowModality()});
+                buttonIcons |= !b->icon().isNull();
+            }
+            seen.append({box->windowTitle(), box->text(), buttons, buttonIcons, box->icon(), box->windowModality()});
             QPointer<QMessageBox> guard(box);
             QTimer::singleShot(0, box, [this, guard] {
                 if (m_whileOpen)
@@ -63,6 +68,18 @@ protected:
 
 private:
     std::function<void()> m_whileOpen;
+};
+
+// The style as desktops other than the offscreen platform make it: standard dialog buttons carry icons.
+class DesktopButtonStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override
+    {
+        if (hint == SH_DialogButtonBox_ButtonsHaveIcons)
+            return 1;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
 };
 
 // Starts a fresh program life: no windows from an earlier test, exits recorded instead of ending the process.

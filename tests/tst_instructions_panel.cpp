@@ -177,14 +177,14 @@ void TestInstructionsPanel::windowAndLabel()
     QCOMPARE(label->font().family(), u"宋体"_s);
     QCOMPARE(label->font().pointSizeF(), 14.25);
     QVERIFY(!label->font().bold());
-    QCOMPARE(QFontInfo(label->font()).family(), u"Noto Serif CJK SC"_s);
+    QCOMPARE(QFontInfo(label->font()).family(), u"AR PL UMing CN"_s);
     QVERIFY(label->wordWrap());
     QVERIFY(label->autoFillBackground());
     QCOMPARE(label->alignment(), Qt::AlignLeft | Qt::AlignTop);
     // Five lines, each wrapped within the label: the text needs more height than five single lines.
     const QRect needed =
         label->fontMetrics().boundingRect(QRect(0, 0, label->width(), 10000), Qt::TextWordWrap, label->text());
-    QVERIFY(needed.width() <= label->width());
+    QVERIFY(needed.width() <= label->width() && needed.height() <= label->height());
     QVERIFY(needed.height() > 5 * label->fontMetrics().lineSpacing());
 }
 

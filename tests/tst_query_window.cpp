@@ -1,14 +1,33 @@
 // The query window in process, on the offscreen platform: layout, start-up state, queries and every way to end.
 
+#include "query_window/VerticalCaptionButton.h"
 #include "tests/GuiTestSupport.h"
 #include "tests/RosterTable.h"
 
+#include <QClipboard>
 #include <QFontInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 
 using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// The pixels where `image` clearly differs from `blank`, the same control without text, and their bounds.
+int inkPixels(const QImage& image, const QImage& blank, QRect* bounds)
+{
+    int pixels = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (qAbs(qGray(image.pixel(x, y)) - qGray(blank.pixel(x, y))) > 80) {
+                ++pixels;
+                *bounds |= QRect(x, y, 1, 1);
+            }
+    return pixels;
+}
+
+} // namespace
 
 class TestQueryWindow : public QObject {
     Q_OBJECT
@@ -21,7 +40,7 @@ private slots:
     void layout_data();
     void layout();
     void windowFrameAndIcon();
-    void identityCardNumberFitsItsBox();
+    void colonsAlignAndANumberFitsItsBox();
     void tallButtonReadsDownwards();
 
     void startUpState();
@@ -31,6 +50,7 @@ private slots:
     void foundPair();
     void wrongPair();
     void continueAndSecondQuery();
+    void pastedPairKeepsItsFirstLines();
     void enterAndEscapeDoNothing();
     void hundredThousandCharacterInput();
 
@@ -51,6 +71,7 @@ private:
 void TestQueryWindow::initTestCase()
 {
     shell::initialiseToolkit();
+    QApplication::setStyle(new DesktopButtonStyle);
     m_table = readRosterTable();
 }
 
@@ -143,8 +164,10 @@ void TestQueryWindow::layout()
     QCOMPARE(control->font().pointSizeF(), points);
     QCOMPARE(control->font().bold(), bold);
     QVERIFY(!control->font().italic() && !control->font().underline() && !control->font().strikeOut());
-    // The Windows face names must reach a CJK face that has the characters, serif for 宋体 and sans for 黑体.
-    QCOMPARE(QFontInfo(control->font()).family(), face == u"宋体"_s ? u"Noto Serif CJK SC"_s : u"Noto Sans CJK SC"_s);
+    // The Windows face names must reach a Ming and a Hei face with half-width Latin characters.
+    QCOMPARE(QFontInfo(control->font()).family(), face == u"宋体"_s ? u"AR PL UMing CN"_s : u"Noto Sans Mono CJK SC"_s);
+    // Every caption fits its control on one line; the tall button's reads downwards instead.
+    QVERIFY(name == u"Command4"_s || control->fontMetrics().horizontalAdvance(caption) <= control->width());
     QVERIFY(control->isEnabled());
 
     if (auto* label = qobject_cast<QLabel*>(control)) {
@@ -167,6 +190,7 @@ void TestQueryWindow::layout()
         QCOMPARE(box->echoMode(), QLineEdit::Normal);
         QCOMPARE(box->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
         QVERIFY(box->maxLength() >= 100'000);
+        QCOMPARE(box->font(), window().font());
         QVERIFY(!box->accessibleName().isEmpty());
     }
 }
@@ -191,39 +215,56 @@ void TestQueryWindow::windowFrameAndIcon()
     QCOMPARE(w.Text1(1).accessibleName(), u"准考证号："_s);
 }
 
-void TestQueryWindow::identityCardNumberFitsItsBox()
+void TestQueryWindow::colonsAlignAndANumberFitsItsBox()
 {
+    // The row captions are equally wide, so their colons end one above the other.
+    QList<qreal> colonRightEdges;
+    for (QLabel* caption : {window().Label1, window().Label2, window().Label3, window().Label4}) {
+        const QImage image = caption->grab().toImage();
+        QImage blank = image;
+        blank.fill(image.pixel(image.width() - 1, 0));
+        QRect ink;
+        inkPixels(image, blank, &ink);
+        colonRightEdges.append(caption->x() + (ink.right() + 1) / image.devicePixelRatio());
+    }
+    const auto [left, right] = std::minmax_element(colonRightEdges.cbegin(), colonRightEdges.cend());
+    QVERIFY2(*right - *left <= 1, qPrintable(u"colons end at %1 to %2 px"_s.arg(*left).arg(*right)));
+
+    // From its first character to its end the cursor travels the whole width of the number: nothing scrolled.
     QLineEdit& box = window().Text1(0);
     const int xRow = firstRowWhere(m_table, [](const TableRow& r) { return r.id.endsWith(u'X'); });
-    box.setText(m_table[xRow].id);
-    box.end(false);
-    box.grab(); // QLineEdit works out its scrolling when it paints
-    // Nothing scrolled off the left: the first character is still under the left edge of the text.
-    const QRect cursor = box.inputMethodQuery(Qt::ImCursorRectangle).toRect();
-    QCOMPARE(box.cursorPositionAt(QPoint(6, box.height() / 2)), 0);
-    QVERIFY(cursor.right() < box.width());
-    box.setText(m_table[1].id + m_table[1].id);
-    box.end(false);
-    box.grab();
-    QVERIFY(box.cursorPositionAt(QPoint(6, box.height() / 2)) > 0);
+    const auto cursorX = [&box](bool atEnd) {
+        atEnd ? box.end(false) : box.home(false);
+        box.grab(); // QLineEdit works out its scrolling when it paints
+        return box.inputMethodQuery(Qt::ImCursorRectangle).toRect().center().x();
+    };
+    for (const QString& text : {m_table[xRow].id, m_table[xRow].id + m_table[xRow].id}) {
+        box.setText(text);
+        const int travelled = cursorX(true) - cursorX(false);
+        QCOMPARE(travelled == box.fontMetrics().horizontalAdvance(text), text.size() == 18);
+    }
 }
 
 void TestQueryWindow::tallButtonReadsDownwards()
 {
     QPushButton* button = window().Command4;
     QCOMPARE(button->text(), u"软件使用说明"_s);
-    // Ink of the caption: one character per line gives a column far taller than wide.
-    const QImage image = button->grab().toImage();
-    const QColor background = image.pixelColor(image.width() / 2, 2);
-    QRect ink;
-    const QRect inner = image.rect().adjusted(3, 3, -3, -3);
-    for (int y = inner.top(); y <= inner.bottom(); ++y)
-        for (int x = inner.left(); x <= inner.right(); ++x)
-            if (qGray(image.pixel(x, y)) < qGray(background.rgb()) - 80)
-                ink |= QRect(x, y, 1, 1);
-    QVERIFY(!ink.isEmpty());
+    // Ink of a caption: what its button shows beyond the same button without one.
+    const auto render = [button](const QString& caption) {
+        VerticalCaptionButton probe(caption);
+        probe.setFont(button->font());
+        probe.resize(button->size());
+        return probe.grab().toImage();
+    };
+    const QImage bare = render(QString());
+    // One character alone is drawn whole; the caption shows all the ink of its six characters, one under another.
+    QRect ink, single;
+    int expected = 0;
+    for (QChar character : button->text())
+        expected += inkPixels(render(character), bare, &single);
+    const int shown = inkPixels(button->grab().toImage(), bare, &ink);
+    QVERIFY2(shown >= expected * 99 / 100, qPrintable(u"%1 of %2 ink pixels shown"_s.arg(shown).arg(expected)));
     QVERIFY2(ink.height() > 5 * ink.width(), qPrintable(u"ink %1x%2"_s.arg(ink.width()).arg(ink.height())));
-    QVERIFY(ink.height() > button->height() * 3 / 4);
 }
 
 void TestQueryWindow::startUpState()
@@ -327,6 +368,7 @@ void TestQueryWindow::wrongPair()
     QCOMPARE(box.text, u"身份证号或准考证号错误，请重新输入！"_s);
     QCOMPARE(box.title, u"工程1"_s);
     QCOMPARE(box.buttons, QStringList{u"确定"_s});
+    QVERIFY(!box.buttonIcons);
     QCOMPARE(box.icon, QMessageBox::NoIcon);
     QCOMPARE(box.modality, Qt::ApplicationModal);
     // The inputs are emptied only once the box has gone.
@@ -368,6 +410,23 @@ void TestQueryWindow::continueAndSecondQuery()
     verifyResultState();
     QCOMPARE(w.Text1(2).text(), m_table[300].name);
     QCOMPARE(w.Text1(3).text(), m_table[300].score);
+}
+
+void TestQueryWindow::pastedPairKeepsItsFirstLines()
+{
+    // Copied from a spreadsheet cell or a document, a number brings a line break; a box keeps the line before it.
+    Form1& w = window();
+    const TableRow& row = m_table[50];
+    typeInto(w.Text1(1), row.ticket.right(3));
+    QTest::keyClick(&w.Text1(1), Qt::Key_Home);
+    for (const auto& [box, clip] : {std::pair{0, row.id + u"\r\n"_s}, {1, row.ticket.chopped(3) + u"\u2029x\ny"_s}}) {
+        QGuiApplication::clipboard()->setText(clip);
+        QTest::keySequence(&w.Text1(box), QKeySequence::Paste);
+    }
+    QCOMPARE(w.Text1(0).text(), row.id);
+    QCOMPARE(w.Text1(1).text(), row.ticket);
+    QTest::mouseClick(w.Command3, Qt::LeftButton);
+    verifyResultState();
 }
 
 void TestQueryWindow::enterAndEscapeDoNothing()

@@ -96,7 +96,7 @@ void TestRobustness::hostileInput_data()
     const QString id = readRosterTable()[1].id;
     const QList<std::pair<const char*, QString>> texts = {
         {"1 MiB", QString(1 << 20, u'9')},
-        {"control characters", u"\u0001\u0007\b\t\n\r\u001b\u007f"_s + id},
+        {"control characters other than line breaks", u"\u0001\u0007\b\t\u001b\u007f"_s + id},
         {"NUL", id + QChar(u'\0')},
         {"unpaired surrogates", u"3408"_s + QChar(0xD800) + u"25"_s + QChar(0xDC00)},
         {"right-to-left marks", u"\u200F"_s + id + u"\u202E"_s},

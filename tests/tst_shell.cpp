@@ -7,7 +7,9 @@
 #include "tests/GuiTestSupport.h"
 
 #include <QFontInfo>
+#include <QGlyphRun>
 #include <QLocale>
+#include <QTextLayout>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -40,7 +42,11 @@ class TestShell : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { shell::initialiseToolkit(); }
+    void initTestCase()
+    {
+        shell::initialiseToolkit();
+        QApplication::setStyle(new DesktopButtonStyle);
+    }
     void init()
     {
         shell::setExitHandler([this](int status) { m_exits.append(status); });
@@ -69,8 +75,14 @@ void TestShell::toolkitSpeaksChinese()
     QCOMPARE(QCoreApplication::applicationName(), u"工程1"_s);
     QCOMPARE(QCoreApplication::applicationVersion(), u"1.00"_s);
     QCOMPARE(QCoreApplication::organizationName(), u"China"_s);
-    QCOMPARE(QFontInfo(shell::pointFont(u"宋体"_s, 18)).family(), u"Noto Serif CJK SC"_s);
-    QCOMPARE(QFontInfo(shell::pointFont(u"黑体"_s, 18, true)).family(), u"Noto Sans CJK SC"_s);
+    QCOMPARE(QFontInfo(shell::pointFont(u"宋体"_s, 18)).family(), u"AR PL UMing CN"_s);
+    QCOMPARE(QFontInfo(shell::pointFont(u"黑体"_s, 18, true)).family(), u"Noto Sans Mono CJK SC"_s);
+    // A rare character of a name that the Ming face lacks is drawn in the serif face that has it.
+    QTextLayout rareName(u"𠮷"_s, shell::pointFont(u"宋体"_s, 18));
+    rareName.beginLayout();
+    rareName.createLine();
+    rareName.endLayout();
+    QCOMPARE(rareName.glyphRuns().value(0).rawFont().familyName(), u"Noto Serif CJK SC"_s);
     QVERIFY(!QApplication::quitOnLastWindowClosed());
 }
 
@@ -230,6 +242,7 @@ void TestShell::fatalErrorReportEndsTheProgram()
     QVERIFY2(report.text.contains(QString::number(number)), qPrintable(report.text));
     QVERIFY2(report.text.contains(description), qPrintable(report.text));
     QCOMPARE(report.buttons, QStringList{u"确定"_s});
+    QVERIFY(!report.buttonIcons);
     QCOMPARE(report.modality, Qt::ApplicationModal);
     QCOMPARE(m_exits, QList<int>{1});
     shell::runEventProcedure([&] { ++laterRuns; });
