@@ -56,12 +56,10 @@ void TestInstructionsPanel::init()
 
 void TestInstructionsPanel::verifyDocked()
 {
-    const Form1& query = Form1::instance();
+    // Against the query window's outer frame, as high and half as wide; half a pixel rounds up.
+    const QRect query = Form1::instance().frameGeometry();
     const Form2& panel = Form2::instance();
-    QCOMPARE(shell::outerLeft(panel), shell::outerLeft(query) + shell::outerWidth(query));
-    QCOMPARE(shell::outerTop(panel), shell::outerTop(query));
-    QCOMPARE(shell::outerHeight(panel), shell::outerHeight(query));
-    QCOMPARE(panel.width(), shell::pixelsFromTwips(shell::outerWidth(query) / 2.0f));
+    QCOMPARE(panel.frameGeometry(), QRect(query.right() + 1, query.top(), (query.width() + 1) / 2, query.height()));
 }
 
 void TestInstructionsPanel::firstTickLoadsThePanelHiddenAndDocked()
@@ -128,13 +126,14 @@ void TestInstructionsPanel::unchangedPositionReachesNothing()
 
 void TestInstructionsPanel::halfTwipReachesTheToolkitUnrounded()
 {
-    // 4597.5 twips is 306.5 pixels, which rounds to 307; a width rounded to whole twips first would give 306.
-    QTRY_VERIFY(Form2::holder().isLoaded());
-    Form2& panel = Form2::instance();
-    shell::setOuterWidth(panel, 9195.0f / 2.0f);
-    QCOMPARE(panel.width(), 307);
-    shell::setOuterWidth(panel, 4597.0f);
-    QCOMPARE(panel.width(), 306);
+    // A frame that makes the query window's outer width odd: half of it ends in half a twip, which the load
+    // step hands on, so the panel's width rounds up; halving whole twips would round it down.
+    Form1& query = Form1::instance();
+    query.setFixedWidth(query.width() + 1 - query.frameGeometry().width() % 2);
+    QCOMPARE(query.frameGeometry().width() % 2, 1);
+    Form2::holder().discard();
+    Form2::instance();
+    verifyDocked();
 }
 
 void TestInstructionsPanel::reloadedAfterThePlatformClosesIt()

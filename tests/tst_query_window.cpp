@@ -378,8 +378,8 @@ void TestQueryWindow::wrongPair()
     QCOMPARE(int(w.CurrentRow), roster::NotFound);
     verifyEntryState();
 
-    // A second wrong pair shows the message again; a right one afterwards is found.
-    enterPair(u"123"_s, QString());
+    // Looked up as typed: a right pair with spaces around it is a second wrong pair; without them it is found.
+    enterPair(m_table[12].id + u" "_s, u" "_s + m_table[12].ticket);
     QTest::mouseClick(w.Command3, Qt::LeftButton);
     QCOMPARE(answerer.seen.size(), 2);
     enterPair(m_table[12].id, m_table[12].ticket);
@@ -462,6 +462,10 @@ void TestQueryWindow::hundredThousandCharacterInput()
     // Kept whole and looked up as typed: the real number with 100,000 characters after it is not found.
     w.Text1(0).setText(m_table[1].id + huge);
     QCOMPARE(w.Text1(0).text().size(), m_table[1].id.size() + 100'000);
+    typeInto(w.Text1(1), m_table[1].ticket);
+    QTest::mouseClick(w.Command3, Qt::LeftButton);
+    QCOMPARE(answerer.seen.size(), 2);
+    QVERIFY(!w.Text1(2).isVisible());
 }
 
 void TestQueryWindow::ending_data()

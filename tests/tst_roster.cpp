@@ -22,6 +22,7 @@ private slots:
     void lookup_data();
     void lookup();
     void lookupAfterAFailedOneStartsAgain();
+    void firstOfTwoMatchingRowsIsFound();
     void counterRaisesOverflowInsteadOfWrapping();
 
 private:
@@ -154,6 +155,16 @@ void TestRoster::lookupAfterAFailedOneStartsAgain()
     QCOMPARE(int(CurrentRow), roster::NotFound);
     roster::FindCandidate(m_roster, m_table[2].id, m_table[2].ticket, CurrentRow);
     QCOMPARE(int(CurrentRow), 2);
+}
+
+void TestRoster::firstOfTwoMatchingRowsIsFound()
+{
+    CandidateRoster twice = m_roster;
+    twice.TicketNumber(300) = m_table[30].ticket;
+    twice.IdNumber(300) = m_table[30].id;
+    Int16Counter CurrentRow;
+    roster::FindCandidate(twice, m_table[30].id, m_table[30].ticket, CurrentRow);
+    QCOMPARE(int(CurrentRow), 30);
 }
 
 void TestRoster::counterRaisesOverflowInsteadOfWrapping()
