@@ -15,9 +15,9 @@ void VerticalCaptionButton::paintEvent(QPaintEvent*)
     if (caption.isEmpty())
         return;
     const QRect area = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
-    // CJK faces have tall line spacing; fall back to the em height so all characters fit the button.
+    // One character per line, each line as high as the face; a taller face is squeezed so that all lines fit.
     const int lines = int(caption.size());
-    const int step = std::min(fontMetrics().lineSpacing(), std::max(1, area.height() / lines));
+    const int step = std::min(fontMetrics().height(), std::max(1, area.height() / lines));
     const int top = area.top() + (area.height() - step * lines) / 2;
     for (int i = 0; i < lines; ++i) {
         const QRect cell(area.left(), top + i * step, area.width(), step);

@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QFontInfo>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 
@@ -249,19 +250,23 @@ void TestQueryWindow::tallButtonReadsDownwards()
 {
     QPushButton* button = window().Command4;
     QCOMPARE(button->text(), u"软件使用说明"_s);
-    // Ink of a caption: what its button shows beyond the same button without one.
-    const auto render = [button](const QString& caption) {
-        VerticalCaptionButton probe(caption);
-        probe.setFont(button->font());
-        probe.resize(button->size());
-        return probe.grab().toImage();
-    };
-    const QImage bare = render(QString());
-    // One character alone is drawn whole; the caption shows all the ink of its six characters, one under another.
+    // Ink of the caption: what the button shows beyond the same button without one.
+    VerticalCaptionButton bareButton;
+    bareButton.setFont(button->font());
+    bareButton.resize(button->size());
+    const QImage bare = bareButton.grab().toImage();
+    // Each character drawn whole on its own; the caption must show all of that ink, one character under another.
     QRect ink, single;
     int expected = 0;
-    for (QChar character : button->text())
-        expected += inkPixels(render(character), bare, &single);
+    for (QChar character : button->text()) {
+        QImage alone = bare;
+        QPainter painter(&alone);
+        painter.setFont(button->font());
+        painter.setPen(button->palette().color(QPalette::ButtonText));
+        painter.drawText(button->rect(), Qt::AlignCenter, character);
+        painter.end();
+        expected += inkPixels(alone, bare, &single);
+    }
     const int shown = inkPixels(button->grab().toImage(), bare, &ink);
     QVERIFY2(shown >= expected * 99 / 100, qPrintable(u"%1 of %2 ink pixels shown"_s.arg(shown).arg(expected)));
     QVERIFY2(ink.height() > 5 * ink.width(), qPrintable(u"ink %1x%2"_s.arg(ink.width()).arg(ink.height())));
