@@ -1,7 +1,7 @@
 #include "instructions_panel/Form2.h"
 
 #include "query_window/Form1.h"
-#include "shell/FrameExtents.h"
+#include "shell/WindowSystem.h"
 #include "shell/Twips.h"
 
 #include <QLabel>
@@ -62,6 +62,6 @@ void Form2::Form_Load()
 void Form2::showEvent(QShowEvent* event)
 {
     // Sent before the window is mapped, which is when a window manager reads the state.
-    shell::x11::setSkipTaskbar(*this);
+    shell::windowsystem::setSkipTaskbar(*this);
     QWidget::showEvent(event);
 }

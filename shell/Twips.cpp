@@ -1,8 +1,9 @@
 #include "shell/Twips.h"
 
-#include "shell/FrameExtents.h"
 #include "shell/RuntimeError.h"
+#include "shell/WindowSystem.h"
 
+#include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QVariant>
@@ -19,8 +20,15 @@ namespace {
 
 std::optional<QSizeF> g_screenOverride;
 
-// Frame extents asked of the window manager before mapping are kept on the window itself.
+// Frame extents asked of the window manager before mapping (device pixels), and the device rectangle a frameless
+// window was last placed at, are kept on the window itself.
 constexpr char FrameExtentsProperty[] = "_shell_frameExtents";
+constexpr char PlacedProperty[] = "_shell_placedExactly";
+
+qreal ratioOf(const QWidget& window)
+{
+    return window.devicePixelRatioF();
+}
 
 QMargins frameKnownToQt(const QWidget& window)
 {
@@ -28,44 +36,132 @@ QMargins frameKnownToQt(const QWidget& window)
     return handle ? handle->frameMargins() : QMargins();
 }
 
-QMargins frameMargins(const QWidget& window)
+// The frame the window manager draws or will draw, in device pixels.
+QMargins frameDevice(const QWidget& window)
+{
+    const QMargins known = frameKnownToQt(window);
+    QVariant asked = window.property(FrameExtentsProperty);
+    if (!asked.isValid() && known.isNull() && !window.isVisible()) {
+        // Not framed yet: ask once what the frame will be, so the window can be placed by its outer size.
+        const std::optional<QMargins> extents = windowsystem::requestFrameExtents(const_cast<QWidget&>(window));
+        asked = QVariant::fromValue(extents.value_or(QMargins()));
+        const_cast<QWidget&>(window).setProperty(FrameExtentsProperty, asked);
+    }
+    if (asked.isValid())
+        return asked.value<QMargins>();
+    const qreal r = ratioOf(window);
+    return {qRound(known.left() * r), qRound(known.top() * r), qRound(known.right() * r), qRound(known.bottom() * r)};
+}
+
+QMargins frameLogical(const QWidget& window)
 {
     const QMargins known = frameKnownToQt(window);
     if (!known.isNull())
         return known;
-    QVariant asked = window.property(FrameExtentsProperty);
-    if (!asked.isValid() && !window.isVisible()) {
-        // Not framed yet: ask once what the frame will be, so the window can be placed by its outer size.
-        const std::optional<QMargins> extents = x11::requestFrameExtents(const_cast<QWidget&>(window));
-        asked = QVariant::fromValue(extents.value_or(QMargins()));
-        const_cast<QWidget&>(window).setProperty(FrameExtentsProperty, asked);
-    }
-    return asked.isValid() ? asked.value<QMargins>() : QMargins();
+    const QMargins m = frameDevice(window);
+    const qreal r = ratioOf(window);
+    return {qRound(m.left() / r), qRound(m.top() / r), qRound(m.right() / r), qRound(m.bottom() / r)};
+}
+
+QRect logicalFromDevice(const QRect& device, qreal r)
+{
+    return {QPoint(qRound(device.x() / r), qRound(device.y() / r)),
+            QSize(qRound(device.width() / r), qRound(device.height() / r))};
 }
 
 // Once its native window exists, Qt places a window by its client area offset by the frame Qt knows of, which
 // is none until the window manager has framed it; the frame asked for ahead of time fills that gap.
-QPoint outerTopLeft(const QWidget& window)
+QPoint outerTopLeftLogical(const QWidget& window)
 {
-    const QMargins m = frameMargins(window);
+    const QMargins m = frameLogical(window);
     if (!window.testAttribute(Qt::WA_WState_Created))
         return window.pos();
     return window.geometry().topLeft() - QPoint(m.left(), m.top());
 }
 
-void moveOuter(QWidget& window, QPoint outer)
+// The outer frame in device pixels. A frameless window stands where it was last placed, unless Qt has moved it
+// since; a framed one the user may be dragging is read from the display server; otherwise Qt's own geometry.
+QRect outerDevice(const QWidget& window)
 {
-    const QMargins m = frameMargins(window);
-    const QMargins known = frameKnownToQt(window);
-    window.move(outer + QPoint(m.left() - known.left(), m.top() - known.top()));
+    const qreal r = ratioOf(window);
+    const QVariant placed = window.property(PlacedProperty);
+    if (placed.isValid() && logicalFromDevice(placed.toRect(), r) == QRect(window.pos(), window.size()))
+        return placed.toRect();
+    if (const std::optional<QRect> live = windowsystem::liveOuterGeometry(window))
+        return *live;
+    const QMargins m = frameLogical(window);
+    const QRect logical(outerTopLeftLogical(window),
+                        QSize(window.width() + m.left() + m.right(), window.height() + m.top() + m.bottom()));
+    if (r == 1.0)
+        return logical;
+    const QMargins f = frameDevice(window);
+    return {
+        QPoint(qRound(logical.x() * r), qRound(logical.y() * r)),
+        QSize(qRound(window.width() * r) + f.left() + f.right(), qRound(window.height() * r) + f.top() + f.bottom())};
 }
 
-int checkedPixels(float twips, const char16_t* what)
+float twipsFromDevice(int device, const QWidget& window)
 {
-    const float pixels = std::round(twips / TwipsPerPixel);
-    if (!std::isfinite(pixels) || std::fabs(pixels) > float(std::numeric_limits<int>::max() / 2))
+    return float(device) * TwipsPerPixel / float(ratioOf(window));
+}
+
+int checkedPixels(float pixels, const char16_t* what)
+{
+    const float rounded = std::round(pixels);
+    if (!std::isfinite(rounded) || std::fabs(rounded) > float(std::numeric_limits<int>::max() / 2))
         throw RuntimeError::invalidFloatingPoint(QString::fromUtf16(what));
-    return static_cast<int>(pixels);
+    return static_cast<int>(rounded);
+}
+
+int checkedDevicePixels(float twips, const QWidget& window, const char16_t* what)
+{
+    return checkedPixels(twips / TwipsPerPixel * float(ratioOf(window)), what);
+}
+
+// Qt shows a window at the geometry it keeps in its own rounded units, which on a scaled screen may be a device
+// pixel off the exact place; a window placed exactly is put back right after Qt has shown it.
+class ExactPlacementKeeper : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show) {
+            QMetaObject::invokeMethod(
+                watched,
+                [window = static_cast<QWidget*>(watched)] {
+                    const QVariant placed = window->property(PlacedProperty);
+                    if (placed.isValid() && window->isVisible())
+                        windowsystem::placeExactly(*window, placed.toRect());
+                },
+                Qt::QueuedConnection);
+        }
+        return false;
+    }
+};
+
+// Puts the outer frame at `device`. Qt is told first, in its own rounded units, so that its idea of the window
+// stays true; a frameless window is then placed to the exact device pixel.
+void placeOuter(QWidget& window, const QRect& device)
+{
+    const qreal r = ratioOf(window);
+    const QMargins m = frameLogical(window);
+    const QRect logical = logicalFromDevice(device, r);
+    const QSize client(logical.width() - m.left() - m.right(), logical.height() - m.top() - m.bottom());
+    if (client != window.size())
+        window.resize(client);
+    const QMargins known = frameKnownToQt(window);
+    const QPoint target = logical.topLeft() + QPoint(m.left() - known.left(), m.top() - known.top());
+    if (window.testAttribute(Qt::WA_WState_Created)
+            ? window.geometry().topLeft() - QPoint(m.left(), m.top()) != logical.topLeft()
+            : window.pos() != logical.topLeft())
+        window.move(target);
+    if (m.isNull() && windowsystem::placeExactly(window, device)) {
+        if (!window.property(PlacedProperty).isValid())
+            window.installEventFilter(new ExactPlacementKeeper(&window));
+        window.setProperty(PlacedProperty, device);
+    }
 }
 
 float screenDimension(bool width)
@@ -83,7 +179,7 @@ float screenDimension(bool width)
 
 int pixelsFromTwips(float twips)
 {
-    return checkedPixels(twips, u"Twips");
+    return checkedPixels(twips / TwipsPerPixel, u"Twips");
 }
 
 float twipsFromPixels(int pixels)
@@ -112,60 +208,60 @@ QFont pointFont(const QString& face, qreal points, bool bold)
 
 float outerLeft(const QWidget& window)
 {
-    return twipsFromPixels(outerTopLeft(window).x());
+    return twipsFromDevice(outerDevice(window).x(), window);
 }
 
 float outerTop(const QWidget& window)
 {
-    return twipsFromPixels(outerTopLeft(window).y());
+    return twipsFromDevice(outerDevice(window).y(), window);
 }
 
 float outerWidth(const QWidget& window)
 {
-    const QMargins m = frameMargins(window);
-    return twipsFromPixels(window.width() + m.left() + m.right());
+    return twipsFromDevice(outerDevice(window).width(), window);
 }
 
 float outerHeight(const QWidget& window)
 {
-    const QMargins m = frameMargins(window);
-    return twipsFromPixels(window.height() + m.top() + m.bottom());
+    return twipsFromDevice(outerDevice(window).height(), window);
 }
 
 void setOuterLeft(QWidget& window, float twips)
 {
-    const int x = checkedPixels(twips, u"Left");
-    const QPoint current = outerTopLeft(window);
+    const int x = checkedDevicePixels(twips, window, u"Left");
+    const QRect current = outerDevice(window);
     if (x != current.x())
-        moveOuter(window, {x, current.y()});
+        placeOuter(window, current.translated(x - current.x(), 0));
 }
 
 void setOuterTop(QWidget& window, float twips)
 {
-    const int y = checkedPixels(twips, u"Top");
-    const QPoint current = outerTopLeft(window);
+    const int y = checkedDevicePixels(twips, window, u"Top");
+    const QRect current = outerDevice(window);
     if (y != current.y())
-        moveOuter(window, {current.x(), y});
+        placeOuter(window, current.translated(0, y - current.y()));
 }
 
 void setOuterWidth(QWidget& window, float twips)
 {
-    const QMargins m = frameMargins(window);
-    const int width = checkedPixels(twips, u"Width") - m.left() - m.right();
-    if (width < 0)
+    const int width = checkedDevicePixels(twips, window, u"Width");
+    const QRect current = outerDevice(window);
+    const QMargins m = frameDevice(window);
+    if (width - m.left() - m.right() < 0)
         throw RuntimeError::toolkitFailure(u"Width"_s);
-    if (width != window.width())
-        window.resize(width, window.height());
+    if (width != current.width())
+        placeOuter(window, QRect(current.topLeft(), QSize(width, current.height())));
 }
 
 void setOuterHeight(QWidget& window, float twips)
 {
-    const QMargins m = frameMargins(window);
-    const int height = checkedPixels(twips, u"Height") - m.top() - m.bottom();
-    if (height < 0)
+    const int height = checkedDevicePixels(twips, window, u"Height");
+    const QRect current = outerDevice(window);
+    const QMargins m = frameDevice(window);
+    if (height - m.top() - m.bottom() < 0)
         throw RuntimeError::toolkitFailure(u"Height"_s);
-    if (height != window.height())
-        window.resize(window.width(), height);
+    if (height != current.height())
+        placeOuter(window, QRect(current.topLeft(), QSize(current.width(), height)));
 }
 
 float screenWidth()

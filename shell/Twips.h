@@ -1,9 +1,9 @@
 #pragma once
 
-// The one place where twips (1/1440 inch) and points meet Qt's units. Qt works in device-independent pixels;
-// at 96 dpi a pixel is 15 twips, and Qt's own scaling takes care of high-DPI screens. Window geometry is read
-// and set as single-precision twips of the outer frame (title bar and borders included) and rounded to whole
-// pixels only here.
+// The one place where twips (1/1440 inch) and points meet Qt's units. A device-independent pixel is 15 twips, as
+// a pixel is at 96 dpi; Qt's own scaling takes care of high-DPI screens for the layout. Window geometry is read
+// and set as single-precision twips of the outer frame (title bar and borders included) and rounded only here,
+// to whole device pixels, so that on a scaled screen the panel meets the query window's edge exactly.
 
 #include <QFont>
 #include <QRect>
@@ -26,7 +26,8 @@ QSize sizeFromTwips(int width, int height);
 QFont pointFont(const QString& face, qreal points, bool bold = false);
 
 // Outer geometry of a top-level window in twips. Before a window manager has framed the window, the frame it
-// will draw is asked for ahead of time (FrameExtents.h); without a window manager the frame is zero.
+// will draw is asked for ahead of time (WindowSystem.h); without a window manager the frame is zero. A shown,
+// framed window is read from the display server, which knows where it stands in the middle of a drag.
 float outerLeft(const QWidget& window);
 float outerTop(const QWidget& window);
 float outerWidth(const QWidget& window);
