@@ -57,8 +57,8 @@ int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
     // Before any widget exists, as the program does.
-    QFont::insertSubstitution(u"宋体"_s, u"Noto Serif CJK SC"_s);
-    QFont::insertSubstitution(u"黑体"_s, u"Noto Sans CJK SC"_s);
+    QFont::insertSubstitutions(u"宋体"_s, {u"AR PL UMing CN"_s, u"Noto Serif CJK SC"_s});
+    QFont::insertSubstitutions(u"黑体"_s, {u"Noto Sans Mono CJK SC"_s, u"Noto Sans CJK SC"_s});
 
     FloorWindow window;
     window.show();
