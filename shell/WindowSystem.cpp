@@ -1,5 +1,7 @@
 #include "shell/WindowSystem.h"
 
+#include <QAbstractNativeEventFilter>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QWidget>
 #include <QWindow>
@@ -8,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <sys/stat.h>
 #include <thread>
@@ -64,6 +67,66 @@ bool sessionBusAnnounced()
     struct stat bus {};
     return !runtime.isEmpty() && ::stat((runtime + "/bus").constData(), &bus) == 0 && S_ISSOCK(bus.st_mode);
 }
+
+// The window that holds `window` directly below the root: the window manager's frame, or the window itself.
+xcb_window_t topLevelOf(xcb_connection_t* c, xcb_window_t window, xcb_window_t root)
+{
+    for (int depth = 0; depth < 16; ++depth) {
+        Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr), &std::free);
+        if (!tree || tree->parent == root || tree->parent == XCB_WINDOW_NONE)
+            return window;
+        window = tree->parent;
+    }
+    return window;
+}
+
+// Where a shown window stands is read from the server only after the server has told of a change: a move of the
+// window or of its frame, a new frame, or a property such as the frame extents. Standing still costs nothing.
+class MoveWatcher final : public QAbstractNativeEventFilter {
+public:
+    struct Watched {
+        xcb_window_t top = XCB_WINDOW_NONE;
+        bool stale = true;
+        QRect outer;
+    };
+    std::map<xcb_window_t, Watched> windows; // by our own window
+
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override
+    {
+        if (type != "xcb_generic_event_t")
+            return false;
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        switch (event->response_type & 0x7f) {
+        case XCB_CONFIGURE_NOTIFY:
+            touch(reinterpret_cast<const xcb_configure_notify_event_t*>(event)->window, false);
+            break;
+        case XCB_REPARENT_NOTIFY:
+            touch(reinterpret_cast<const xcb_reparent_notify_event_t*>(event)->window, true);
+            break;
+        case XCB_MAP_NOTIFY:
+            touch(reinterpret_cast<const xcb_map_notify_event_t*>(event)->window, false);
+            break;
+        case XCB_PROPERTY_NOTIFY:
+            touch(reinterpret_cast<const xcb_property_notify_event_t*>(event)->window, false);
+            break;
+        default:
+            break;
+        }
+        return false; // Qt handles every event as before
+    }
+
+private:
+    void touch(xcb_window_t window, bool newFrame)
+    {
+        for (auto& [own, watched] : windows) {
+            if (window != own && window != watched.top)
+                continue;
+            watched.stale = true;
+            if (newFrame)
+                watched.top = XCB_WINDOW_NONE;
+        }
+    }
+};
 
 } // namespace
 
@@ -148,6 +211,24 @@ std::optional<QRect> liveOuterGeometry(const QWidget& window)
     const auto id = static_cast<xcb_window_t>(window.internalWinId());
     static const xcb_window_t root = rootOf(c, id);
     static const xcb_atom_t extentsAtom = atom(c, "_NET_FRAME_EXTENTS");
+    static auto* watcher = [] {
+        auto* w = new MoveWatcher;
+        QCoreApplication::instance()->installNativeEventFilter(w);
+        return w;
+    }();
+
+    MoveWatcher::Watched& watched = watcher->windows[id];
+    if (!watched.stale)
+        return watched.outer;
+    if (watched.top == XCB_WINDOW_NONE) {
+        watched.top = topLevelOf(c, id, root);
+        // The window manager moves its frame, not our window: ask to hear of the frame's moves too.
+        if (watched.top != id) {
+            const std::uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+            xcb_change_window_attributes(c, watched.top, XCB_CW_EVENT_MASK, &mask);
+        }
+    }
+    watched.stale = false; // cleared before the read: a move reported while it runs makes the next read again
 
     // Three requests, one round trip.
     const auto whereCookie = xcb_translate_coordinates(c, id, root, 0, 0);
@@ -157,13 +238,16 @@ std::optional<QRect> liveOuterGeometry(const QWidget& window)
                                                    &std::free);
     Reply<xcb_get_geometry_reply_t> size(xcb_get_geometry_reply(c, sizeCookie, nullptr), &std::free);
     Reply<xcb_get_property_reply_t> extentsReply(xcb_get_property_reply(c, extentsCookie, nullptr), &std::free);
-    if (!where || !size)
+    if (!where || !size) {
+        watched.stale = true;
         return std::nullopt;
+    }
     std::vector<std::uint32_t> e = cardinals(extentsReply.get(), XCB_ATOM_CARDINAL);
     if (e.size() != 4)
         e.assign(4, 0); // no window manager, or not framed yet: the window is its own outer frame
-    return QRect(where->dst_x - int(e[0]), where->dst_y - int(e[2]), size->width + int(e[0] + e[1]),
-                 size->height + int(e[2] + e[3]));
+    watched.outer = QRect(where->dst_x - int(e[0]), where->dst_y - int(e[2]), size->width + int(e[0] + e[1]),
+                          size->height + int(e[2] + e[3]));
+    return watched.outer;
 }
 
 bool placeExactly(QWidget& window, const QRect& device)

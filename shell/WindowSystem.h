@@ -27,9 +27,10 @@ std::optional<QMargins> requestFrameExtents(QWidget& window);
 // state when the window is withdrawn.
 void setSkipTaskbar(QWidget& window);
 
-// The outer frame of a shown, framed window as the display server has it now, in device pixels. Qt learns where
-// a window stands only from the manager's notifications, and some managers send one only at the end of a drag.
-// nullopt where it cannot be read (not X11, not shown, minimised).
+// The outer frame of a shown window as the display server has it now, in device pixels. Qt learns where a window
+// stands only from the manager's notifications to the window itself, and some managers send one only at the end
+// of a drag; this listens to the manager's frame as well. nullopt where it cannot be read (not X11, not shown,
+// minimised).
 std::optional<QRect> liveOuterGeometry(const QWidget& window);
 
 // Places a window that has no frame at exactly `device` pixels, which Qt's device-independent coordinates cannot
