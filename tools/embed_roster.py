@@ -94,6 +94,21 @@ def cpp_source(input_name, rows):
     return "\n".join(out) + "\n"
 
 
+def write_atomically(path, data):
+    """A temporary file in the same directory renamed over the old one: a failed run never leaves half a file."""
+    handle, temporary = tempfile.mkstemp(dir=path.parent, prefix=path.name + ".", suffix=".tmp")
+    try:
+        with os.fdopen(handle, "wb") as file:
+            file.write(data)
+            file.flush()
+            os.fsync(file.fileno())
+        os.chmod(temporary, 0o644)
+        os.replace(temporary, path)
+    except BaseException:
+        os.unlink(temporary)
+        raise
+
+
 def write_if_changed(path, text):
     """Replace path atomically, and leave it untouched when the content is the same (no needless rebuild)."""
     data = text.encode("ascii")
@@ -102,15 +117,7 @@ def write_if_changed(path, text):
             return
     except OSError:
         pass
-    handle, temporary = tempfile.mkstemp(dir=path.parent, prefix=path.name + ".")
-    try:
-        with os.fdopen(handle, "wb") as file:
-            file.write(data)
-        os.chmod(temporary, 0o644)
-        os.replace(temporary, path)
-    except BaseException:
-        os.unlink(temporary)
-        raise
+    write_atomically(path, data)
 
 
 def main(argv):

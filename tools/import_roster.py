@@ -16,10 +16,8 @@ Reading .xlsx needs Debian's python3-openpyxl, hence /usr/bin/python3.
 import argparse
 import csv
 import io
-import os
 import re
 import sys
-import tempfile
 import warnings
 from datetime import date, datetime, time, timedelta
 from decimal import Decimal
@@ -28,6 +26,7 @@ from pathlib import Path
 sys.dont_write_bytecode = True  # importing the check must not leave __pycache__ in tools/
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import check_candidates as rules  # noqa: E402
+from embed_roster import write_atomically  # noqa: E402
 
 DEFAULT_OUTPUT = rules.DEFAULT_PATH
 COLUMN_COUNT = len(rules.COLUMNS)
@@ -307,21 +306,6 @@ def import_rows(table):
 def table_bytes(rows):
     lines = [rules.HEADER] + ["\t".join(row) for row in rows]
     return ("\n".join(lines) + "\n").encode("utf-8")
-
-
-def write_atomically(path, data):
-    """A temporary file in the same directory renamed over the old table: a failed run never leaves half a table."""
-    handle, temporary = tempfile.mkstemp(dir=path.parent, prefix=path.name + ".", suffix=".tmp")
-    try:
-        with os.fdopen(handle, "wb") as file:
-            file.write(data)
-            file.flush()
-            os.fsync(file.fileno())
-        os.chmod(temporary, 0o644)
-        os.replace(temporary, path)
-    except BaseException:
-        os.unlink(temporary)
-        raise
 
 
 def parse_arguments(argv):
