@@ -155,8 +155,13 @@ std::optional<QMargins> requestFrameExtents(QWidget& window)
         return std::nullopt;
     const auto id = static_cast<xcb_window_t>(window.winId());
     const xcb_window_t root = rootOf(c, id);
-    // Without an EWMH window manager nobody would answer, and there is no frame either.
+    // Without an EWMH window manager nobody would answer, and there is no frame either; a manager that does not
+    // list the request would not answer it.
     if (root == XCB_WINDOW_NONE || cardinals(c, root, atom(c, "_NET_SUPPORTING_WM_CHECK"), XCB_ATOM_WINDOW).empty())
+        return std::nullopt;
+    const xcb_atom_t requestAtom = atom(c, "_NET_REQUEST_FRAME_EXTENTS");
+    const std::vector<std::uint32_t> supported = cardinals(c, root, atom(c, "_NET_SUPPORTED"), XCB_ATOM_ATOM);
+    if (std::find(supported.begin(), supported.end(), requestAtom) == supported.end())
         return std::nullopt;
 
     const xcb_atom_t extentsAtom = atom(c, "_NET_FRAME_EXTENTS");
@@ -164,21 +169,23 @@ std::optional<QMargins> requestFrameExtents(QWidget& window)
     request.response_type = XCB_CLIENT_MESSAGE;
     request.format = 32;
     request.window = id;
-    request.type = atom(c, "_NET_REQUEST_FRAME_EXTENTS");
+    request.type = requestAtom;
     xcb_send_event(c, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                    reinterpret_cast<const char*>(&request));
     xcb_flush(c);
 
-    // The answer is a property on our window; poll it briefly rather than wait for events Qt's own reader takes.
+    // The answer is a property on our window; poll it rather than wait for events Qt's own reader takes. A running
+    // window manager answers within a fraction of a millisecond, so the first polls come quickly; one still
+    // starting up on a busy machine may take a second or more.
     using namespace std::chrono_literals;
-    const auto deadline = std::chrono::steady_clock::now() + 500ms;
+    const auto deadline = std::chrono::steady_clock::now() + 3s;
+    std::chrono::microseconds pause = 100us;
     do {
         const std::vector<std::uint32_t> e = cardinals(c, id, extentsAtom, XCB_ATOM_CARDINAL);
         if (e.size() == 4)
             return QMargins(int(e[0]), int(e[2]), int(e[1]), int(e[3]));
-        // The window manager answers within a fraction of a millisecond once it runs; a long sleep would only
-        // add to the start-up.
-        std::this_thread::sleep_for(100us);
+        std::this_thread::sleep_for(pause);
+        pause = std::min<std::chrono::microseconds>(pause * 3 / 2, 5ms);
     } while (std::chrono::steady_clock::now() < deadline);
     return std::nullopt;
 }

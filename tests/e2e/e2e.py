@@ -202,8 +202,10 @@ class Session:
             def managing():
                 if wm.poll() is not None:
                     return "ended"
-                out = self.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK", check_rc=False)
-                return re.search(r"window id # 0x", out) and "ready"
+                # _OB_THEME is set once openbox has read its configuration and theme, the slow part of its start:
+                # a window mapped before that waits for its frame.
+                out = self.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK", "_OB_THEME", check_rc=False)
+                return re.search(r"window id # 0x", out) and "_OB_THEME(UTF8_STRING)" in out and "ready"
             try:
                 state = poll(managing, 6, 0.02, "openbox to manage the screen")
             except Failure:
