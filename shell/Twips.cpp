@@ -153,9 +153,7 @@ void placeOuter(QWidget& window, const QRect& device)
         window.resize(client);
     const QMargins known = frameKnownToQt(window);
     const QPoint target = logical.topLeft() + QPoint(m.left() - known.left(), m.top() - known.top());
-    if (window.testAttribute(Qt::WA_WState_Created)
-            ? window.geometry().topLeft() - QPoint(m.left(), m.top()) != logical.topLeft()
-            : window.pos() != logical.topLeft())
+    if (outerTopLeftLogical(window) != logical.topLeft())
         window.move(target);
     if (m.isNull() && windowsystem::placeExactly(window, device)) {
         if (!window.property(PlacedProperty).isValid())
