@@ -47,7 +47,7 @@ std::vector<std::uint32_t> cardinals(xcb_get_property_reply_t* reply, xcb_atom_t
 std::vector<std::uint32_t> cardinals(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property, xcb_atom_t type)
 {
     Reply<xcb_get_property_reply_t> reply(
-        xcb_get_property_reply(c, xcb_get_property(c, 0, window, property, type, 0, 64), nullptr), &std::free);
+        xcb_get_property_reply(c, xcb_get_property(c, 0, window, property, type, 0, 1024), nullptr), &std::free);
     return cardinals(reply.get(), type);
 }
 
