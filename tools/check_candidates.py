@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Check the deployment roster against its format rules and invariants before shipping it.
 
-Usage: check_candidates.py [PATH]   (default: roster/candidates.tsv in the repository)
+Usage: check_candidates.py [PATH]   (default: core/roster/candidates.tsv in the repository)
 
 Prints one line per violation ("row N: ..." for data row N, "line N: ..." for file line N, "table: ..."
 for whole-table counts), then a summary. Exit status: 0 clean, 1 violations found, 2 usage error.
@@ -17,7 +17,7 @@ from fractions import Fraction
 from pathlib import Path
 
 REPO_ROOT = Path(__file__).resolve().parent.parent
-DEFAULT_PATH = REPO_ROOT / "roster" / "candidates.tsv"
+DEFAULT_PATH = REPO_ROOT / "core" / "roster" / "candidates.tsv"
 
 HEADER = "TicketNumber\tCandidateName\tIdNumber\tScore"
 COLUMNS = ("ticket number", "name", "identity number", "score")

@@ -79,14 +79,14 @@ def cpp_literal(text):
 
 def cpp_source(input_name, rows):
     out = [
-        f"// Generated from roster/{input_name} by tools/embed_roster.py. Do not edit.",
-        '#include "roster/DeploymentData.h"',
+        f"// Generated from core/roster/{input_name} by tools/embed_roster.py. Do not edit.",
+        '#include "core/roster/DeploymentData.h"',
         "",
         "namespace roster::deployment {",
     ]
     for column, name in enumerate(HEADER):
         out.append("")
-        out.append(f"const QStringView {name}[RowCount] = {{")
+        out.append(f"const std::u16string_view {name}[RowCount] = {{")
         out.extend(f"    {cpp_literal(row[column])}," for row in rows)
         out.append("};")
     out.append("")

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""Generate the synthetic deployment roster roster/candidates.tsv.
+"""Generate the synthetic deployment roster core/roster/candidates.tsv.
 
-Usage: generate_candidates.py [OUTPUT]   (default: roster/candidates.tsv in the repository)
+Usage: generate_candidates.py [OUTPUT]   (default: core/roster/candidates.tsv in the repository)
 
 The data is invented: 344 candidates of a 2018 county teacher-recruitment written examination.
 A fixed seed makes every run write the same bytes, so the shipped table can be regenerated and diffed.
@@ -15,7 +15,7 @@ from pathlib import Path
 
 SEED = 20180715
 REPO_ROOT = Path(__file__).resolve().parent.parent
-DEFAULT_OUTPUT = REPO_ROOT / "roster" / "candidates.tsv"
+DEFAULT_OUTPUT = REPO_ROOT / "core" / "roster" / "candidates.tsv"
 
 HEADER = ("TicketNumber", "CandidateName", "IdNumber", "Score")
 ABSENT = "缺考"

@@ -2,7 +2,7 @@
 """Import the exam office's spreadsheet (.xlsx, or .csv as Excel saves it) into the roster table.
 
 Usage: /usr/bin/python3 import_roster.py SOURCE [--output PATH] [--sheet NAME] [--encoding NAME]
-       (default output: roster/candidates.tsv in the repository)
+       (default output: core/roster/candidates.tsv in the repository)
 
 Columns are found by their header, Chinese or English (准考证号 / TicketNumber, 姓名 / CandidateName,
 身份证号 / IdNumber, 成绩 / Score, and common variants); other columns are ignored and rows keep their order.
@@ -313,7 +313,7 @@ def parse_arguments(argv):
                                      "(.xlsx or .csv) into the roster table, or report every problem in it.")
     parser.add_argument("source", type=Path, help=".xlsx workbook or .csv file")
     parser.add_argument("--output", type=Path, default=DEFAULT_OUTPUT,
-                        help="roster table to write (default: roster/candidates.tsv)")
+                        help="roster table to write (default: core/roster/candidates.tsv)")
     parser.add_argument("--sheet", help=".xlsx only: the sheet to read (default: the first)")
     parser.add_argument("--encoding", help=".csv only: its encoding (default: UTF-8, else GB18030)")
     arguments = parser.parse_args(argv[1:])

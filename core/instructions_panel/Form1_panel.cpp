@@ -1,22 +1,21 @@
 // Form1's two procedures that serve only the instructions panel.
 
-#include "instructions_panel/Form2.h"
-#include "query_window/Form1.h"
-#include "shell/Twips.h"
+#include "core/instructions_panel/Form2.h"
+#include "core/query_window/Form1.h"
 
 void Form1::Command4_Click()
 {
     // Referring to the panel loads it first if needed; the timer has already put it in place.
-    if (Form2::instance().isVisible())
-        Form2::instance().hide();
+    if (Form2::instance().Visible())
+        Form2::instance().Hide();
     else
-        Form2::instance().show();
+        Form2::instance().Show();
 }
 
 void Form1::Timer1_Timer()
 {
-    const float width = shell::outerWidth(Form1::instance());
-    const float left = shell::outerLeft(Form1::instance());
-    shell::setOuterLeft(Form2::instance(), width + left);
-    shell::setOuterTop(Form2::instance(), shell::outerTop(Form1::instance()));
+    const float width = Form1::instance().Width();
+    const float left = Form1::instance().Left();
+    Form2::instance().setLeft(width + left);
+    Form2::instance().setTop(Form1::instance().Top());
 }

@@ -1,6 +1,6 @@
-#include "roster/CandidateRoster.h"
+#include "core/roster/CandidateRoster.h"
 
-#include "roster/DeploymentData.h"
+#include "core/roster/DeploymentData.h"
 
 namespace roster {
 
@@ -8,14 +8,10 @@ static_assert(deployment::RowCount == RowCount, "the embedded table must have ex
 
 namespace {
 
-// The constants live in read-only data for the life of the process, so a slot can share them instead of
-// copying; writing to the slot later would detach it like any other QString.
-void fillColumn(RosterColumn& column, const QStringView (&texts)[RowCount])
+void fillColumn(RosterColumn& column, const std::u16string_view (&texts)[RowCount])
 {
-    for (int row = 1; row <= RowCount; ++row) {
-        const QStringView text = texts[row - 1];
-        column(row) = QString::fromRawData(text.data(), text.size());
-    }
+    for (int row = 1; row <= RowCount; ++row)
+        column(row) = SlotText::constant(texts[row - 1]);
 }
 
 } // namespace
@@ -32,7 +28,8 @@ void fillIdNumbers(CandidateRoster& roster)
     fillColumn(roster.IdNumber, deployment::IdNumber);
 }
 
-void FindCandidate(const CandidateRoster& roster, QStringView idText, QStringView ticketText, Int16Counter& CurrentRow)
+void FindCandidate(const CandidateRoster& roster, std::u16string_view idText, std::u16string_view ticketText,
+                   Int16Counter& CurrentRow)
 {
     CurrentRow = 1;
     while (CurrentRow <= RowCount) {

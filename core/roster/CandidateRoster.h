@@ -4,20 +4,59 @@
 // candidates and slots 0 and 345 left empty.
 //
 // Data flow: the query window owns one CandidateRoster. Its load step calls chushi (tickets, then names,
-// then scores) and then fillIdNumbers, both copying the constant texts of DeploymentData.h. Afterwards the
+// then scores) and then fillIdNumbers, both taking the constant texts of DeploymentData.h. Afterwards the
 // table is only read: FindCandidate compares the identity-card and ticket columns with the user's two texts
 // and leaves the matching row (or RowCount + 1) in the window's CurrentRow counter; the window then reads
 // CandidateName and Score at that row. Any slot number outside 0 to 345 raises "subscript out of range".
 
-#include "shell/Int16Counter.h"
+#include "core/shell/Int16Counter.h"
 
-#include <QString>
 #include <array>
+#include <string>
+#include <string_view>
 
 namespace roster {
 
 inline constexpr int RowCount = 344;
 inline constexpr int NotFound = RowCount + 1;
+
+// The text of one slot. A constant compiled into the program stays where it lies, in read-only data for the life
+// of the process, shared by every table filled from it; any other text, and a slot changed in place, has a copy of
+// its own, so no change to one slot ever reaches another slot or the constants.
+class SlotText {
+public:
+    SlotText() = default;
+    SlotText(std::u16string text)
+        : m_own(std::move(text))
+        , m_isOwn(true)
+    {
+    }
+    static SlotText constant(std::u16string_view text)
+    {
+        SlotText slot;
+        slot.m_constant = text;
+        return slot;
+    }
+
+    std::u16string_view view() const { return m_isOwn ? std::u16string_view(m_own) : m_constant; }
+    operator std::u16string_view() const { return view(); }
+    bool empty() const { return view().empty(); }
+    bool operator==(std::u16string_view other) const { return view() == other; }
+    // The slot's text to change in place; a shared constant is copied first.
+    std::u16string& edit()
+    {
+        if (!m_isOwn) {
+            m_own.assign(m_constant);
+            m_isOwn = true;
+        }
+        return m_own;
+    }
+
+private:
+    std::u16string_view m_constant;
+    std::u16string m_own;
+    bool m_isOwn = false;
+};
 
 // One column: a fixed array with lower bound 0 and upper bound 345, bounds-checked on every access.
 class RosterColumn {
@@ -25,8 +64,8 @@ public:
     static constexpr int LowerBound = 0;
     static constexpr int UpperBound = RowCount + 1;
 
-    const QString& operator()(int slot) const { return m_slots[checkedIndex(slot)]; }
-    QString& operator()(int slot) { return m_slots[checkedIndex(slot)]; }
+    const SlotText& operator()(int slot) const { return m_slots[checkedIndex(slot)]; }
+    SlotText& operator()(int slot) { return m_slots[checkedIndex(slot)]; }
 
 private:
     static std::size_t checkedIndex(int slot)
@@ -36,7 +75,7 @@ private:
         return static_cast<std::size_t>(slot);
     }
 
-    std::array<QString, UpperBound + 1> m_slots;
+    std::array<SlotText, UpperBound + 1> m_slots;
 };
 
 struct CandidateRoster {
@@ -54,6 +93,7 @@ void fillIdNumbers(CandidateRoster& roster);
 
 // Scans rows 1..344 and leaves the first row whose ticket and identity-card number both equal the given
 // texts, code unit by code unit, in CurrentRow; NotFound when none does.
-void FindCandidate(const CandidateRoster& roster, QStringView idText, QStringView ticketText, Int16Counter& CurrentRow);
+void FindCandidate(const CandidateRoster& roster, std::u16string_view idText, std::u16string_view ticketText,
+                   Int16Counter& CurrentRow);
 
 } // namespace roster

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/RuntimeError.h"
+#include "core/shell/RuntimeError.h"
 
 #include <cstdint>
 #include <limits>

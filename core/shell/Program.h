@@ -1,47 +1,50 @@
 #pragma once
 
-// The application shell: start-up, the one event loop, the end of the program and the fatal-error report.
+// The application shell: start-up, the end of the program and the fatal-error report, and the one door through
+// which every event reaches a procedure.
 //
-// Data flow: main() calls initialiseToolkit() and then runProgram(), which loads the start-up window through
-// its FormInstance (FormInstance.h), shows it and runs the event loop. Every event procedure is entered through
-// runEventProcedure(), the only place that catches a RuntimeError: it shows the report captioned with the
-// application title and ends the program. EndProgram() ends at once; the process exit goes through a seam
-// (setExitHandler) so that tests can watch it without losing their own process.
+// Data flow: a front end's main() prepares its toolkit and calls runProgram with its Runtime. runProgram runs the
+// start-up steps (create and load Form1, whose Form_Load centres it and fills the roster; show and activate it) and
+// then the runtime's event loop. The front end reports each click, tick and close request through the entry points
+// below; each runs the bound procedure through runEventProcedure, the only place that catches a RuntimeError: it
+// shows the report captioned with the application title and ends the program. EndProgram ends at once.
 
-#include <QString>
+#include "core/shell/Runtime.h"
+
 #include <functional>
-
-class QWidget;
+#include <string_view>
 
 namespace shell {
 
-// Application name, version and organisation, set through Qt's application metadata.
-void setApplicationMetadata();
+// The runtime the procedures call. Set by runProgram (or a test) before any procedure runs.
+Runtime& runtime();
+void setRuntime(Runtime* runtime);
 
-// Locale (Chinese, PRC), Qt's own Simplified Chinese texts, font substitutes for "宋体" and "黑体", and the
-// application metadata. Call once, after QApplication exists and before any widget is made.
-void initialiseToolkit();
+// The application title: the caption of every message box that the program gives no title of its own.
+std::u16string_view applicationTitle();
 
-// Runs `startUp` (create, load and show the start-up window) as an event procedure, then the event loop.
-// Returns the process exit status only where the exit handler returns (tests).
-int runProgram(const std::function<void()>& startUp);
+// The start-up steps, run as an event procedure, then the event loop. Returns the process exit status only where
+// the runtime's endProcess returns (tests).
+int runProgram(Runtime& runtime);
+void startUp();
 
-// Runs one event procedure. A RuntimeError it raises shows the fatal-error report and ends the program.
-// Once the program has ended (or while the report is open) no procedure runs any more.
+// Runs one event procedure. A RuntimeError it raises shows the fatal-error report and ends the program. Once the
+// program has ended (or while the report is open) no procedure runs any more.
 void runEventProcedure(const std::function<void()>& procedure);
 
 // Ends the program at once: no further procedure runs, every window vanishes, the process exits with 0.
 [[noreturn]] void EndProgram();
 
 // The application-modal message box with an OK button only, no icon, captioned with the application title.
-void showMessage(const QString& prompt);
+void showMessage(std::u16string_view prompt);
 
 bool programEnded();
 
-// The process exit. The default ends the process immediately (std::_Exit). A test installs its own handler,
-// which records the status; the shell then unwinds the ended procedure instead of exiting, and further
-// procedures are refused. Installing a handler also starts a fresh program life (programEnded() false).
-using ExitHandler = std::function<void(int status)>;
-void setExitHandler(ExitHandler handler);
+// What the front end reports. Events without a procedure run nothing.
+void controlClicked(FormId form, ControlIndex control);
+void timerTicked(FormId form, ControlIndex timer);
+// A request to close the window, from the user or the platform. True when the window may go: the front end then
+// destroys it, and the next reference loads it again. Closing Form1 ends the program instead.
+bool windowCloseRequested(FormId form);
 
 } // namespace shell

@@ -1,7 +1,7 @@
-#include "shell/Twips.h"
+#include "frontends/qt/Geometry.h"
 
-#include "shell/RuntimeError.h"
-#include "shell/WindowSystem.h"
+#include "core/shell/RuntimeError.h"
+#include "frontends/qt/WindowSystem.h"
 
 #include <QEvent>
 #include <QGuiApplication>
@@ -109,7 +109,7 @@ int checkedPixels(float pixels, const char16_t* what)
 {
     const float rounded = std::round(pixels);
     if (!std::isfinite(rounded) || std::fabs(rounded) > float(std::numeric_limits<int>::max() / 2))
-        throw RuntimeError::invalidFloatingPoint(QString::fromUtf16(what));
+        throw RuntimeError::invalidFloatingPoint(what);
     return static_cast<int>(rounded);
 }
 
@@ -168,7 +168,7 @@ float screenDimension(bool width)
         return float(width ? g_screenOverride->width() : g_screenOverride->height());
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen)
-        throw RuntimeError::toolkitFailure(u"Screen"_s);
+        throw RuntimeError::toolkitFailure(u"Screen");
     const QRect whole = screen->geometry();
     return twipsFromPixels(width ? whole.width() : whole.height());
 }
@@ -246,7 +246,7 @@ void setOuterWidth(QWidget& window, float twips)
     const QRect current = outerDevice(window);
     const QMargins m = frameDevice(window);
     if (width - m.left() - m.right() < 0)
-        throw RuntimeError::toolkitFailure(u"Width"_s);
+        throw RuntimeError::toolkitFailure(u"Width");
     if (width != current.width())
         placeOuter(window, QRect(current.topLeft(), QSize(width, current.height())));
 }
@@ -257,7 +257,7 @@ void setOuterHeight(QWidget& window, float twips)
     const QRect current = outerDevice(window);
     const QMargins m = frameDevice(window);
     if (height - m.top() - m.bottom() < 0)
-        throw RuntimeError::toolkitFailure(u"Height"_s);
+        throw RuntimeError::toolkitFailure(u"Height");
     if (height != current.height())
         placeOuter(window, QRect(current.topLeft(), QSize(current.width(), height)));
 }

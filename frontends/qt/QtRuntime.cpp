@@ -1,13 +1,16 @@
-#include "shell/Program.h"
+#include "frontends/qt/QtRuntime.h"
 
-#include "shell/AppInfo.h"
-#include "shell/RuntimeError.h"
+#include "core/shell/AppInfo.h"
+#include "core/shell/RuntimeError.h"
+#include "frontends/qt/FormWidget.h"
+#include "frontends/qt/Geometry.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFont>
 #include <QIcon>
 #include <QLibraryInfo>
+#include <QLineEdit>
 #include <QLocale>
 #include <QMessageBox>
 #include <QTranslator>
@@ -15,34 +18,9 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-namespace shell {
+namespace frontend {
 
 namespace {
-
-ExitHandler g_exitHandler;
-bool g_ended = false;
-bool g_reporting = false;
-int g_exitStatus = 0;
-
-// Thrown only when a test's exit handler returns, to unwind the procedure that ended the program.
-struct ProgramEndedUnwind {};
-
-[[noreturn]] void endProcess(int status)
-{
-    g_ended = true;
-    g_exitStatus = status;
-    for (QWidget* window : QApplication::topLevelWidgets())
-        window->hide();
-    if (!g_exitHandler)
-        std::_Exit(status); // at once: no destructor, timer or close handler runs any more
-    g_exitHandler(status);
-    throw ProgramEndedUnwind{};
-}
-
-QString applicationTitle()
-{
-    return QCoreApplication::applicationName();
-}
 
 // The platform's message boxes show plain buttons; some Qt styles give standard buttons an icon.
 void showTextOnly(QAbstractButton* button)
@@ -50,29 +28,32 @@ void showTextOnly(QAbstractButton* button)
     button->setIcon(QIcon());
 }
 
-void showFatalErrorReport(const RuntimeError& error)
+void runModalBox(QMessageBox::Icon icon, std::u16string_view caption, std::u16string_view text)
 {
-    g_reporting = true;
-    QMessageBox report(QMessageBox::Critical, applicationTitle(),
-                       u"运行时错误 '%1'：\n\n%2"_s.arg(error.number()).arg(error.description()), QMessageBox::Ok);
-    report.setWindowModality(Qt::ApplicationModal);
-    showTextOnly(report.button(QMessageBox::Ok));
-    report.exec();
-    g_reporting = false;
+    QMessageBox box(icon, toQString(caption), toQString(text), QMessageBox::Ok);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.setWindowModality(Qt::ApplicationModal);
+    showTextOnly(box.button(QMessageBox::Ok));
+    box.exec();
+}
+
+std::size_t slotOf(shell::FormId form)
+{
+    return form == shell::FormId::Form1 ? 0 : 1;
 }
 
 } // namespace
 
-void setApplicationMetadata()
+QString toQString(std::u16string_view text)
 {
-    QCoreApplication::setApplicationName(QString::fromUtf16(appinfo::Name));
-    QCoreApplication::setApplicationVersion(QString::fromUtf16(appinfo::Version));
-    QCoreApplication::setOrganizationName(QString::fromUtf16(appinfo::Organization));
+    return QString(reinterpret_cast<const QChar*>(text.data()), qsizetype(text.size()));
 }
 
 void initialiseToolkit()
 {
-    setApplicationMetadata();
+    QCoreApplication::setApplicationName(toQString(shell::appinfo::Name));
+    QCoreApplication::setApplicationVersion(toQString(shell::appinfo::Version));
+    QCoreApplication::setOrganizationName(toQString(shell::appinfo::Organization));
 
     const QLocale prc(QLocale::Chinese, QLocale::China);
     QLocale::setDefault(prc);
@@ -80,7 +61,7 @@ void initialiseToolkit()
     if (qtTexts.load(prc, u"qtbase"_s, u"_"_s, QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(&qtTexts);
 
-    // The layout names the Windows faces and relies on their metrics: Latin characters half an em wide, Chinese
+    // The layouts name the Windows faces and rely on their metrics: Latin characters half an em wide, Chinese
     // ones a full em. The first face of each list has those metrics; the second draws the rare characters of
     // names that the first lacks.
     QFont::insertSubstitutions(u"宋体"_s, {u"AR PL UMing CN"_s, u"Noto Serif CJK SC"_s});
@@ -95,57 +76,132 @@ void initialiseToolkit()
     QApplication::setQuitOnLastWindowClosed(false);
 }
 
-int runProgram(const std::function<void()>& startUp)
+QtRuntime::QtRuntime() = default;
+
+QtRuntime::~QtRuntime()
 {
-    runEventProcedure(startUp);
-    if (g_ended)
-        return g_exitStatus;
-    return QApplication::exec();
+    for (QPointer<FormWidget>& window : m_windows)
+        delete window.data();
 }
 
-void runEventProcedure(const std::function<void()>& procedure)
+FormWidget* QtRuntime::window(shell::FormId form) const
 {
-    if (g_ended || g_reporting)
-        return;
-    try {
-        try {
-            procedure();
-        } catch (const RuntimeError& error) {
-            showFatalErrorReport(error);
-            endProcess(1);
-        }
-    } catch (const ProgramEndedUnwind&) {
+    return m_windows[slotOf(form)].data();
+}
+
+FormWidget& QtRuntime::existing(shell::FormId form) const
+{
+    FormWidget* w = window(form);
+    if (!w)
+        throw RuntimeError::toolkitFailure(u"Form");
+    return *w;
+}
+
+QWidget& QtRuntime::control(shell::FormId form, shell::ControlIndex index) const
+{
+    return existing(form).control(index);
+}
+
+void QtRuntime::createWindow(shell::FormId form, const shell::FormLayout& layout)
+{
+    m_windows[slotOf(form)] = new FormWidget(form, layout);
+}
+
+bool QtRuntime::isWindowVisible(shell::FormId form)
+{
+    return existing(form).isVisible();
+}
+
+void QtRuntime::setWindowVisible(shell::FormId form, bool visible)
+{
+    existing(form).setVisible(visible);
+}
+
+void QtRuntime::activateWindow(shell::FormId form)
+{
+    existing(form).activateWindow();
+}
+
+float QtRuntime::windowEdge(shell::FormId form, shell::Edge edge)
+{
+    const QWidget& w = existing(form);
+    switch (edge) {
+    case shell::Edge::Left:
+        return shell::outerLeft(w);
+    case shell::Edge::Top:
+        return shell::outerTop(w);
+    case shell::Edge::Width:
+        return shell::outerWidth(w);
+    case shell::Edge::Height:
+        return shell::outerHeight(w);
+    }
+    throw RuntimeError::toolkitFailure(u"Edge");
+}
+
+void QtRuntime::setWindowEdge(shell::FormId form, shell::Edge edge, float twips)
+{
+    QWidget& w = existing(form);
+    switch (edge) {
+    case shell::Edge::Left:
+        return shell::setOuterLeft(w, twips);
+    case shell::Edge::Top:
+        return shell::setOuterTop(w, twips);
+    case shell::Edge::Width:
+        return shell::setOuterWidth(w, twips);
+    case shell::Edge::Height:
+        return shell::setOuterHeight(w, twips);
     }
 }
 
-void EndProgram()
+float QtRuntime::screenSize(shell::Edge edge)
 {
-    endProcess(0);
+    return edge == shell::Edge::Width ? shell::screenWidth() : shell::screenHeight();
 }
 
-void showMessage(const QString& prompt)
+void QtRuntime::setControlVisible(shell::FormId form, shell::ControlIndex index, bool visible)
 {
-    QMessageBox box(QMessageBox::NoIcon, applicationTitle(), prompt, QMessageBox::Ok);
-    box.setDefaultButton(QMessageBox::Ok);
-    box.setWindowModality(Qt::ApplicationModal);
-    showTextOnly(box.button(QMessageBox::Ok));
-    box.exec();
-    // A fatal error in a tick that ran inside the box's loop has ended the program; go no further.
-    if (g_ended)
-        throw ProgramEndedUnwind{};
+    control(form, index).setVisible(visible);
 }
 
-bool programEnded()
+std::u16string QtRuntime::controlText(shell::FormId form, shell::ControlIndex index)
 {
-    return g_ended;
+    auto* box = qobject_cast<QLineEdit*>(&control(form, index));
+    if (!box)
+        throw RuntimeError::toolkitFailure(u"Text");
+    const QString text = box->text();
+    return {reinterpret_cast<const char16_t*>(text.utf16()), std::size_t(text.size())};
 }
 
-void setExitHandler(ExitHandler handler)
+void QtRuntime::setControlText(shell::FormId form, shell::ControlIndex index, std::u16string_view text)
 {
-    g_exitHandler = std::move(handler);
-    g_ended = false;
-    g_reporting = false;
-    g_exitStatus = 0;
+    auto* box = qobject_cast<QLineEdit*>(&control(form, index));
+    if (!box)
+        throw RuntimeError::toolkitFailure(u"Text");
+    box->setText(toQString(text));
 }
 
-} // namespace shell
+void QtRuntime::showMessage(std::u16string_view caption, std::u16string_view prompt)
+{
+    runModalBox(QMessageBox::NoIcon, caption, prompt);
+}
+
+void QtRuntime::showFatalErrorReport(std::u16string_view caption, std::u16string_view text)
+{
+    runModalBox(QMessageBox::Critical, caption, text);
+}
+
+int QtRuntime::runEventLoop()
+{
+    return QApplication::exec();
+}
+
+void QtRuntime::endProcess(int status)
+{
+    for (QWidget* window : QApplication::topLevelWidgets())
+        window->hide();
+    if (!m_exitRecorder)
+        std::_Exit(status); // at once: no destructor, timer or close handler runs any more
+    m_exitRecorder(status);
+}
+
+} // namespace frontend

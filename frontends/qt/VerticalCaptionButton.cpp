@@ -1,4 +1,4 @@
-#include "query_window/VerticalCaptionButton.h"
+#include "frontends/qt/VerticalCaptionButton.h"
 
 #include <QStyleOptionButton>
 #include <QStylePainter>

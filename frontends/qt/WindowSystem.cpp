@@ -1,4 +1,4 @@
-#include "shell/WindowSystem.h"
+#include "frontends/qt/WindowSystem.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>

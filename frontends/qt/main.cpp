@@ -1,6 +1,6 @@
-#include "shell/Program.h"
-#include "shell/StartUp.h"
-#include "shell/WindowSystem.h"
+#include "core/shell/Program.h"
+#include "frontends/qt/QtRuntime.h"
+#include "frontends/qt/WindowSystem.h"
 
 #include <QApplication>
 
@@ -13,6 +13,7 @@ int main(int, char* argv[])
     int toolkitArgc = 1;
     char* toolkitArgv[] = {argv[0], nullptr};
     QApplication application(toolkitArgc, toolkitArgv);
-    shell::initialiseToolkit();
-    return shell::runProgram(shell::startUp);
+    frontend::initialiseToolkit();
+    frontend::QtRuntime runtime;
+    return shell::runProgram(runtime);
 }

@@ -11,7 +11,7 @@ import unittest
 from pathlib import Path
 
 REPO_ROOT = Path(os.environ.get("ROSTER_REPO_ROOT", Path(__file__).resolve().parents[2]))
-TABLE = REPO_ROOT / "roster" / "candidates.tsv"
+TABLE = REPO_ROOT / "core" / "roster" / "candidates.tsv"
 CHECK = REPO_ROOT / "tools" / "check_candidates.py"
 EMBED = REPO_ROOT / "tools" / "embed_roster.py"
 GENERATE = REPO_ROOT / "tools" / "generate_candidates.py"
