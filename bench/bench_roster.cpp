@@ -1,13 +1,13 @@
 // Micro-benchmarks of the candidate roster: the lookup (best, last-row and full-scan cases) and the
 // load-time fill of a fresh table.
 
-#include "roster/CandidateRoster.h"
-#include "roster/DeploymentData.h"
-#include "shell/Int16Counter.h"
+#include "core/roster/CandidateRoster.h"
+#include "core/roster/DeploymentData.h"
+#include "core/shell/Int16Counter.h"
 
 #include <benchmark/benchmark.h>
 
-#include <QString>
+#include <string>
 #include <memory>
 
 namespace {
@@ -23,8 +23,8 @@ const roster::CandidateRoster& filledRoster()
     return *roster;
 }
 
-// The inputs arrive as the text boxes' own QStrings, so copy the constants into fresh strings as the window does.
-void runLookup(benchmark::State& state, const QString& idText, const QString& ticketText, int expectedRow)
+// The inputs arrive as the text boxes' own strings, so copy the constants into fresh strings as the window does.
+void runLookup(benchmark::State& state, const std::u16string& idText, const std::u16string& ticketText, int expectedRow)
 {
     const roster::CandidateRoster& roster = filledRoster();
     Int16Counter CurrentRow;
@@ -38,8 +38,8 @@ void runLookup(benchmark::State& state, const QString& idText, const QString& ti
     state.counters["rows_scanned"] = double(int(CurrentRow) > roster::RowCount ? roster::RowCount : int(CurrentRow));
 }
 
-QString idOfRow(int row) { return roster::deployment::IdNumber[row - 1].toString(); }
-QString ticketOfRow(int row) { return roster::deployment::TicketNumber[row - 1].toString(); }
+std::u16string idOfRow(int row) { return std::u16string(roster::deployment::IdNumber[row - 1]); }
+std::u16string ticketOfRow(int row) { return std::u16string(roster::deployment::TicketNumber[row - 1]); }
 
 void BM_FindCandidate_NoMatchFullScan(benchmark::State& state)
 {
@@ -51,7 +51,7 @@ void BM_FindCandidate_NoMatchFullScan(benchmark::State& state)
 void BM_FindCandidate_NoMatchEmptyInputs(benchmark::State& state)
 {
     // For contrast: every comparison stops at the length check.
-    runLookup(state, QString(), QString(), roster::NotFound);
+    runLookup(state, std::u16string(), std::u16string(), roster::NotFound);
 }
 
 void BM_FindCandidate_MatchRow1(benchmark::State& state)

@@ -3,11 +3,11 @@
 // Shared by the in-process window tests: a fresh program life per test, and message boxes answered as a
 // person would answer them.
 
-#include "instructions_panel/Form2.h"
-#include "query_window/Form1.h"
-#include "shell/Program.h"
-#include "shell/StartUp.h"
-#include "shell/Twips.h"
+#include "core/instructions_panel/Form2.h"
+#include "core/query_window/Form1.h"
+#include "frontends/qt/FormWidget.h"
+#include "frontends/qt/Geometry.h"
+#include "frontends/qt/QtRuntime.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -17,6 +17,7 @@
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QTest>
+#include <QLabel>
 #include <QTimer>
 #include <functional>
 
@@ -82,30 +83,65 @@ public:
     }
 };
 
-// Starts a fresh program life: no windows from an earlier test, exits recorded instead of ending the process.
-class ProgramLife {
+// The query window's widgets by their names.
+struct QueryWindow {
+    explicit QueryWindow(frontend::FormWidget* window)
+        : form(window)
+    {
+        for (int i = 0; i < 4; ++i)
+            text1[std::size_t(i)] = form->findChild<QLineEdit*>(QStringLiteral("Text1_%1").arg(i));
+    }
+    QLineEdit& Text1(int index) const { return *text1[std::size_t(index)]; }
+    template <class T = QWidget> T* named(const char* name) const { return form->findChild<T*>(QLatin1String(name)); }
+
+    frontend::FormWidget* form;
+    std::array<QLineEdit*, 4> text1{};
+    QLabel* Label1 = named<QLabel>("Label1");
+    QLabel* Label2 = named<QLabel>("Label2");
+    QLabel* Label3 = named<QLabel>("Label3");
+    QLabel* Label4 = named<QLabel>("Label4");
+    QLabel* Label5 = named<QLabel>("Label5");
+    QLabel* Label6 = named<QLabel>("Label6");
+    QLabel* Label7 = named<QLabel>("Label7");
+    QLabel* Label8 = named<QLabel>("Label8");
+    QPushButton* Command1 = named<QPushButton>("Command1");
+    QPushButton* Command2 = named<QPushButton>("Command2");
+    QPushButton* Command3 = named<QPushButton>("Command3");
+    QPushButton* Command4 = named<QPushButton>("Command4");
+    QTimer* Timer1 = form->findChild<QTimer*>(QStringLiteral("Timer1"));
+};
+
+// A fresh program life on the Qt front end: no windows from an earlier test, exits recorded instead of ending the
+// process.
+class QtProgram {
 public:
-    ProgramLife()
+    QtProgram()
     {
         Form2::holder().discard();
         Form1::holder().discard();
         shell::setScreenSizeOverride(std::nullopt);
-        shell::setExitHandler([this](int status) { exitStatuses.append(status); });
+        runtime.setExitRecorder([this](int status) { exitStatuses.append(status); });
+        shell::setRuntime(&runtime);
     }
-    ~ProgramLife()
+    ~QtProgram()
     {
         Form2::holder().discard();
         Form1::holder().discard();
+        shell::setRuntime(nullptr);
         shell::setScreenSizeOverride(std::nullopt);
     }
 
     // The start-up steps of the program: create and load the query window, show and activate it.
-    Form1& startUp()
+    QueryWindow startUp()
     {
         shell::runEventProcedure(shell::startUp);
-        return Form1::instance();
+        return query();
     }
+    QueryWindow query() const { return QueryWindow(runtime.window(shell::FormId::Form1)); }
+    // The panel's window while it exists.
+    frontend::FormWidget* panel() const { return runtime.window(shell::FormId::Form2); }
 
+    frontend::QtRuntime runtime;
     QList<int> exitStatuses;
 };
 

@@ -2,7 +2,7 @@
 // MinGW resource compiler compiles them from the configured resources/version.rc.in, and the icon built into the
 // program. The compiled record is read back and compared with what the running program reports about itself.
 
-#include "shell/Program.h"
+#include "core/shell/AppInfo.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -270,7 +270,9 @@ void TestVersionResource::initTestCase()
     QCoreApplication::setApplicationName(u"placeholder"_s);
     QCoreApplication::setApplicationVersion(u"0"_s);
     QCoreApplication::setOrganizationName(u"placeholder"_s);
-    shell::setApplicationMetadata();
+    QCoreApplication::setApplicationName(QString::fromUtf16(shell::appinfo::Name));
+    QCoreApplication::setApplicationVersion(QString::fromUtf16(shell::appinfo::Version));
+    QCoreApplication::setOrganizationName(QString::fromUtf16(shell::appinfo::Organization));
 
     // Compiled by the MinGW resource compiler at build time from the configured version.rc.
     QFile file(QStringLiteral(VERSION_RES_PATH));

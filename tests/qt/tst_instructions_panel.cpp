@@ -1,4 +1,5 @@
-// The instructions panel in process, on the offscreen platform: loading, docking, toggling and reloading.
+// The instructions panel as the Qt front end makes and places it, in process on the offscreen platform: docked in
+// Qt's own geometry, shown without taking the keyboard, made again after the platform closed it.
 
 #include "tests/GuiTestSupport.h"
 
@@ -30,14 +31,12 @@ class TestInstructionsPanel : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { shell::initialiseToolkit(); }
+    void initTestCase() { frontend::initialiseToolkit(); }
     void init();
     void cleanup() { m_life.reset(); }
 
     void firstTickLoadsThePanelHiddenAndDocked();
-    void clickBeforeTheFirstTickLoadsAndShows();
     void toggling();
-    void followsTheQueryWindowWhileHidden();
     void unchangedPositionReachesNothing();
     void halfTwipReachesTheToolkitUnrounded();
     void reloadedAfterThePlatformClosesIt();
@@ -45,79 +44,54 @@ private slots:
 
 private:
     void verifyDocked();
-    std::unique_ptr<ProgramLife> m_life;
+    std::unique_ptr<QtProgram> m_life;
 };
 
 void TestInstructionsPanel::init()
 {
-    m_life = std::make_unique<ProgramLife>();
-    QVERIFY(QTest::qWaitForWindowExposed(&m_life->startUp()));
+    m_life = std::make_unique<QtProgram>();
+    QVERIFY(QTest::qWaitForWindowExposed(m_life->startUp().form));
 }
 
 void TestInstructionsPanel::verifyDocked()
 {
     // Against the query window's outer frame, as high and half as wide; half a pixel rounds up.
-    const QRect query = Form1::instance().frameGeometry();
-    const Form2& panel = Form2::instance();
+    const QRect query = m_life->query().form->frameGeometry();
+    const QWidget& panel = *m_life->panel();
     QCOMPARE(panel.frameGeometry(), QRect(query.right() + 1, query.top(), (query.width() + 1) / 2, query.height()));
 }
 
 void TestInstructionsPanel::firstTickLoadsThePanelHiddenAndDocked()
 {
-    QVERIFY(!Form2::holder().isLoaded());
-    QTRY_VERIFY(Form2::holder().isLoaded());
-    QVERIFY(!Form2::instance().isVisible());
-    verifyDocked();
-}
-
-void TestInstructionsPanel::clickBeforeTheFirstTickLoadsAndShows()
-{
-    QVERIFY(!Form2::holder().isLoaded());
-    Form1::instance().Command4->click(); // no event loop has run, so no tick has come yet
-    QVERIFY(Form2::holder().isLoaded());
-    QVERIFY(Form2::instance().isVisible());
+    QVERIFY(!m_life->panel());
+    QTRY_VERIFY(m_life->panel());
+    QVERIFY(!m_life->panel()->isVisible());
     verifyDocked();
 }
 
 void TestInstructionsPanel::toggling()
 {
-    QPushButton* button = Form1::instance().Command4;
-    QTRY_VERIFY(Form2::holder().isLoaded());
-    Form2* panel = &Form2::instance();
+    QPushButton* button = m_life->query().Command4;
+    QTRY_VERIFY(m_life->panel());
+    QWidget* panel = m_life->panel();
     for (bool shown : {true, false, true}) {
         QTest::mouseClick(button, Qt::LeftButton);
         QCOMPARE(panel->isVisible(), shown);
     }
-    QCOMPARE(&Form2::instance(), panel); // toggling never makes a second panel
+    QCOMPARE(m_life->panel(), panel); // toggling never makes a second panel
     verifyDocked();
     // The query window keeps the keyboard: showing the panel does not take it.
     QVERIFY(!panel->isActiveWindow());
 }
 
-void TestInstructionsPanel::followsTheQueryWindowWhileHidden()
-{
-    QTRY_VERIFY(Form2::holder().isLoaded());
-    Form1& query = Form1::instance();
-    const QSize panelSize = Form2::instance().size();
-    // Past the screen's right edge too: positions are never clamped.
-    for (const QPoint to : {QPoint(10, 20), QPoint(700, 500), QPoint(-50, 3)}) {
-        query.move(to);
-        QTRY_COMPARE(Form2::instance().pos(),
-                     query.frameGeometry().topLeft() + QPoint(query.frameGeometry().width(), 0));
-        QVERIFY(!Form2::instance().isVisible());
-        QCOMPARE(Form2::instance().size(), panelSize); // the tick never resizes
-    }
-    QTest::mouseClick(query.Command4, Qt::LeftButton);
-    verifyDocked();
-}
-
 void TestInstructionsPanel::unchangedPositionReachesNothing()
 {
     // Shown, so that every move reaches it at once (a hidden widget defers its move events).
-    Form1& query = Form1::instance();
-    QTest::mouseClick(query.Command4, Qt::LeftButton);
+    const QueryWindow w = m_life->query();
+    QWidget& query = *w.form;
+    QTest::mouseClick(w.Command4, Qt::LeftButton);
     QTest::qWait(120); // let the first ticks settle the panel
-    GeometryEventCounter counter(&Form2::instance());
+    GeometryEventCounter counter(m_life->panel());
     QTest::qWait(300);
     QCOMPARE(counter.count, 0);
     query.move(query.pos() + QPoint(5, 0));
@@ -128,19 +102,22 @@ void TestInstructionsPanel::halfTwipReachesTheToolkitUnrounded()
 {
     // A frame that makes the query window's outer width odd: half of it ends in half a twip, which the load
     // step hands on, so the panel's width rounds up; halving whole twips would round it down.
-    Form1& query = Form1::instance();
+    const QueryWindow w = m_life->query();
+    QWidget& query = *w.form;
     query.setFixedWidth(query.width() + 1 - query.frameGeometry().width() % 2);
     QCOMPARE(query.frameGeometry().width() % 2, 1);
-    Form2::holder().discard();
-    Form2::instance();
+    delete m_life->panel();
+    Form2::holder().unloaded();
+    shell::runEventProcedure([] { Form2::instance(); });
     verifyDocked();
 }
 
 void TestInstructionsPanel::reloadedAfterThePlatformClosesIt()
 {
-    Form1& query = Form1::instance();
-    QTest::mouseClick(query.Command4, Qt::LeftButton);
-    QPointer<Form2> first = &Form2::instance();
+    const QueryWindow w = m_life->query();
+    QWidget& query = *w.form;
+    QTest::mouseClick(w.Command4, Qt::LeftButton);
+    QPointer<QWidget> first = m_life->panel();
     QVERIFY(first->isVisible());
     QVERIFY(first->close()); // as the window manager's close command would
     QVERIFY(!Form2::holder().isLoaded());
@@ -148,24 +125,25 @@ void TestInstructionsPanel::reloadedAfterThePlatformClosesIt()
     QVERIFY(m_life->exitStatuses.isEmpty());
 
     QTRY_VERIFY(Form2::holder().isLoaded()); // the next tick loads it again
-    QVERIFY(first.isNull());
-    QVERIFY(!Form2::instance().isVisible());
+    QTRY_VERIFY(first.isNull());            // Qt deletes the closed window itself
+    QVERIFY(!m_life->panel()->isVisible());
     verifyDocked();
-    QTest::mouseClick(query.Command4, Qt::LeftButton);
-    QVERIFY(Form2::instance().isVisible());
+    QTest::mouseClick(w.Command4, Qt::LeftButton);
+    QVERIFY(m_life->panel()->isVisible());
 }
 
 void TestInstructionsPanel::windowAndLabel()
 {
-    QTRY_VERIFY(Form2::holder().isLoaded());
-    Form2& panel = Form2::instance();
+    QTRY_VERIFY(m_life->panel());
+    QWidget& panel = *m_life->panel();
     QCOMPARE(panel.windowTitle(), u"软件使用说明"_s);
     QVERIFY(panel.windowFlags() & Qt::FramelessWindowHint);
     QCOMPARE(panel.windowType(), Qt::Tool);
     QVERIFY(panel.windowIcon().availableSizes().isEmpty());
     QCOMPARE(panel.findChildren<QWidget*>().size(), 1);
 
-    QLabel* label = panel.Label1;
+    auto* label = panel.findChild<QLabel*>(u"Label1"_s);
+    QVERIFY(label);
     QCOMPARE(label->objectName(), u"Label1"_s);
     QCOMPARE(label->text(), u"软件使用说明：\r\n"
                             u"1、本软件只能查询2018年翠县一中西校区公开招聘教师笔试成绩。\r\n"

@@ -1,6 +1,7 @@
-// The query window in process, on the offscreen platform: layout, start-up state, queries and every way to end.
+// The query window as the Qt front end makes it, in process on the offscreen platform: widgets built from the
+// layout table, faces, the tall caption, focus and tab order, paste and keys, and how the message box looks.
 
-#include "query_window/VerticalCaptionButton.h"
+#include "frontends/qt/VerticalCaptionButton.h"
 #include "tests/GuiTestSupport.h"
 #include "tests/RosterTable.h"
 
@@ -47,40 +48,32 @@ private slots:
     void startUpState();
     void tabOrderSkipsHiddenControls();
 
-    void foundPair_data();
-    void foundPair();
-    void wrongPair();
-    void continueAndSecondQuery();
+    void wrongPairMessageBox();
     void pastedPairKeepsItsFirstLines();
     void enterAndEscapeDoNothing();
     void hundredThousandCharacterInput();
 
-    void ending_data();
-    void ending();
-    void errorDuringLoadEndsBeforeTheWindowShows();
-
 private:
-    Form1& window() { return Form1::instance(); }
+    QueryWindow window() { return m_life->query(); }
     void enterPair(const QString& id, const QString& ticket);
     void verifyEntryState();
     void verifyResultState();
 
     QList<TableRow> m_table;
-    std::unique_ptr<ProgramLife> m_life;
+    std::unique_ptr<QtProgram> m_life;
 };
 
 void TestQueryWindow::initTestCase()
 {
-    shell::initialiseToolkit();
+    frontend::initialiseToolkit();
     QApplication::setStyle(new DesktopButtonStyle);
     m_table = readRosterTable();
 }
 
 void TestQueryWindow::init()
 {
-    m_life = std::make_unique<ProgramLife>();
-    Form1& w = m_life->startUp();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    m_life = std::make_unique<QtProgram>();
+    QVERIFY(QTest::qWaitForWindowExposed(m_life->startUp().form));
 }
 
 void TestQueryWindow::cleanup()
@@ -96,7 +89,7 @@ void TestQueryWindow::enterPair(const QString& id, const QString& ticket)
 
 void TestQueryWindow::verifyEntryState()
 {
-    Form1& w = window();
+    const QueryWindow w = window();
     QVERIFY(w.Text1(0).isVisible() && w.Text1(1).isVisible() && w.Command3->isVisible());
     for (QWidget* hidden :
          {static_cast<QWidget*>(&w.Text1(2)), static_cast<QWidget*>(&w.Text1(3)), static_cast<QWidget*>(w.Label3),
@@ -108,7 +101,7 @@ void TestQueryWindow::verifyEntryState()
 
 void TestQueryWindow::verifyResultState()
 {
-    Form1& w = window();
+    const QueryWindow w = window();
     QVERIFY(!w.Command3->isVisible());
     for (QWidget* shown :
          {static_cast<QWidget*>(&w.Text1(2)), static_cast<QWidget*>(&w.Text1(3)), static_cast<QWidget*>(w.Label3),
@@ -157,9 +150,9 @@ void TestQueryWindow::layout()
     QFETCH(bool, bold);
     QFETCH(bool, red);
 
-    auto* control = window().findChild<QWidget*>(name);
+    auto* control = window().form->findChild<QWidget*>(name);
     QVERIFY(control);
-    QCOMPARE(control->parentWidget(), &window());
+    QCOMPARE(control->parentWidget(), window().form);
     QCOMPARE(control->geometry(), QRect(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15));
     QCOMPARE(control->font().family(), face);
     QCOMPARE(control->font().pointSizeF(), points);
@@ -179,7 +172,7 @@ void TestQueryWindow::layout()
         QCOMPARE(label->frameShape(), QFrame::NoFrame);
         const QColor text = label->palette().color(QPalette::WindowText);
         QCOMPARE(text == QColor(255, 0, 0), red);
-        QCOMPARE(label->palette().color(QPalette::Window), window().palette().color(QPalette::Window));
+        QCOMPARE(label->palette().color(QPalette::Window), window().form->palette().color(QPalette::Window));
     } else if (auto* button = qobject_cast<QPushButton*>(control)) {
         QCOMPARE(button->text(), caption);
         QVERIFY(!button->isDefault() && !button->autoDefault());
@@ -191,28 +184,28 @@ void TestQueryWindow::layout()
         QCOMPARE(box->echoMode(), QLineEdit::Normal);
         QCOMPARE(box->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
         QVERIFY(box->maxLength() >= 100'000);
-        QCOMPARE(box->font(), window().font());
+        QCOMPARE(box->font(), window().form->font());
         QVERIFY(!box->accessibleName().isEmpty());
     }
 }
 
 void TestQueryWindow::windowFrameAndIcon()
 {
-    Form1& w = window();
-    QCOMPARE(w.windowTitle(), u"2018年翠县一中西校区公开招聘教师笔试成绩查询软件"_s);
-    QCOMPARE(w.size(), QSize(606, 335));
-    QCOMPARE(w.minimumSize(), w.maximumSize());
-    const Qt::WindowFlags flags = w.windowFlags();
+    const QueryWindow w = window();
+    QCOMPARE(w.form->windowTitle(), u"2018年翠县一中西校区公开招聘教师笔试成绩查询软件"_s);
+    QCOMPARE(w.form->size(), QSize(606, 335));
+    QCOMPARE(w.form->minimumSize(), w.form->maximumSize());
+    const Qt::WindowFlags flags = w.form->windowFlags();
     QVERIFY(flags & Qt::WindowTitleHint);
     QVERIFY(flags & Qt::WindowSystemMenuHint);
     QVERIFY(flags & Qt::WindowCloseButtonHint);
     QVERIFY(!(flags & Qt::WindowMinimizeButtonHint));
     QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
     QVERIFY(!(flags & Qt::FramelessWindowHint));
-    QCOMPARE(w.windowType(), Qt::Window);
-    const QList<QSize> sizes = w.windowIcon().availableSizes();
+    QCOMPARE(w.form->windowType(), Qt::Window);
+    const QList<QSize> sizes = w.form->windowIcon().availableSizes();
     QVERIFY(sizes.contains(QSize(48, 48)));
-    QCOMPARE(w.findChildren<QLineEdit*>().size(), 4);
+    QCOMPARE(w.form->findChildren<QLineEdit*>().size(), 4);
     QCOMPARE(w.Text1(1).accessibleName(), u"准考证号："_s);
 }
 
@@ -274,8 +267,8 @@ void TestQueryWindow::tallButtonReadsDownwards()
 
 void TestQueryWindow::startUpState()
 {
-    Form1& w = window();
-    QVERIFY(w.isVisible());
+    const QueryWindow w = window();
+    QVERIFY(w.form->isVisible());
     verifyEntryState();
     QVERIFY(w.Text1(0).text().isEmpty());
     QVERIFY(w.Text1(1).text().isEmpty());
@@ -284,30 +277,27 @@ void TestQueryWindow::startUpState()
           static_cast<QWidget*>(w.Label6), static_cast<QWidget*>(w.Label7), static_cast<QWidget*>(w.Label8),
           static_cast<QWidget*>(w.Command4)})
         QVERIFY(always->isVisible());
-    QCOMPARE(int(w.CurrentRow), 4);
     QVERIFY(w.Timer1->isActive());
     QCOMPARE(w.Timer1->interval(), 50);
-    QCOMPARE(w.Roster.TicketNumber(344), m_table[344].ticket);
-    QCOMPARE(w.Roster.IdNumber(344), m_table[344].id);
 
     // Centred on the whole screen by the outer size known at load time: without a window manager there is no
     // frame yet, and the offscreen platform's pretend frame appears only once the window is shown.
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    QVERIFY(qAbs(w.pos().x() - (screen.width() - w.width()) / 2.0) <= 0.5);
-    QVERIFY(qAbs(w.pos().y() - (screen.height() - w.height()) / 2.0) <= 0.5);
+    QVERIFY(qAbs(w.form->pos().x() - (screen.width() - w.form->width()) / 2.0) <= 0.5);
+    QVERIFY(qAbs(w.form->pos().y() - (screen.height() - w.form->height()) / 2.0) <= 0.5);
     int queryWindows = 0;
     for (QWidget* top : QApplication::topLevelWidgets())
-        queryWindows += qobject_cast<Form1*>(top) != nullptr;
+        queryWindows += top->objectName() == u"Form1"_s;
     QCOMPARE(queryWindows, 1);
 
-    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QVERIFY(QTest::qWaitForWindowActive(w.form));
     QCOMPARE(QApplication::focusWidget(), &w.Text1(0));
 }
 
 void TestQueryWindow::tabOrderSkipsHiddenControls()
 {
-    Form1& w = window();
-    QVERIFY(QTest::qWaitForWindowActive(&w));
+    const QueryWindow w = window();
+    QVERIFY(QTest::qWaitForWindowActive(w.form));
     w.Text1(1).setFocus();
     const QList<QWidget*> expected = {w.Command3, w.Command4, &w.Text1(0), &w.Text1(1)};
     for (QWidget* next : expected) {
@@ -324,45 +314,9 @@ void TestQueryWindow::tabOrderSkipsHiddenControls()
     }
 }
 
-void TestQueryWindow::foundPair_data()
+void TestQueryWindow::wrongPairMessageBox()
 {
-    QTest::addColumn<int>("row");
-    auto add = [this](const char* name, auto pred) {
-        const int row = firstRowWhere(m_table, pred);
-        QVERIFY2(row > 0, name);
-        QTest::newRow(name) << row;
-    };
-    add("first row", [](const TableRow&) { return true; });
-    add("absent candidate", [](const TableRow& r) { return r.score == u"缺考"_s; });
-    add("two-decimal score", [](const TableRow& r) { return r.score.size() == 5 && r.score[2] == u'.'; });
-    add("three-digit score", [](const TableRow& r) { return r.score.size() == 3 && !r.score.contains(u'.'); });
-    add("id ending in X", [](const TableRow& r) { return r.id.endsWith(u'X'); });
-    add("four-character name", [](const TableRow& r) { return r.name.size() == 4; });
-    QTest::newRow("last row") << 344;
-}
-
-void TestQueryWindow::foundPair()
-{
-    QFETCH(int, row);
-    Form1& w = window();
-    MessageBoxAnswerer answerer;
-    enterPair(m_table[row].id, m_table[row].ticket);
-    QTest::mouseClick(w.Command3, Qt::LeftButton);
-
-    QVERIFY(answerer.seen.isEmpty());
-    QCOMPARE(int(w.CurrentRow), row);
-    verifyResultState();
-    QCOMPARE(w.Text1(2).text(), m_table[row].name);
-    QCOMPARE(w.Text1(3).text(), m_table[row].score);
-    QCOMPARE(w.Text1(0).text(), m_table[row].id);
-    QCOMPARE(w.Text1(1).text(), m_table[row].ticket);
-    // No control is ever disabled or made read-only.
-    QVERIFY(w.Text1(2).isEnabled() && !w.Text1(2).isReadOnly());
-}
-
-void TestQueryWindow::wrongPair()
-{
-    Form1& w = window();
+    const QueryWindow w = window();
     QStringList inputsWhileOpen;
     MessageBoxAnswerer answerer([&] { inputsWhileOpen = {w.Text1(0).text(), w.Text1(1).text()}; });
     enterPair(m_table[10].id, m_table[11].ticket);
@@ -376,51 +330,17 @@ void TestQueryWindow::wrongPair()
     QVERIFY(!box.buttonIcons);
     QCOMPARE(box.icon, QMessageBox::NoIcon);
     QCOMPARE(box.modality, Qt::ApplicationModal);
-    // The inputs are emptied only once the box has gone.
+    // The box runs its own loop: the inputs are emptied only once it has gone.
     QCOMPARE(inputsWhileOpen, (QStringList{m_table[10].id, m_table[11].ticket}));
     QVERIFY(w.Text1(0).text().isEmpty());
     QVERIFY(w.Text1(1).text().isEmpty());
-    QCOMPARE(int(w.CurrentRow), roster::NotFound);
     verifyEntryState();
-
-    // Looked up as typed: a right pair with spaces around it is a second wrong pair; without them it is found.
-    enterPair(m_table[12].id + u" "_s, u" "_s + m_table[12].ticket);
-    QTest::mouseClick(w.Command3, Qt::LeftButton);
-    QCOMPARE(answerer.seen.size(), 2);
-    enterPair(m_table[12].id, m_table[12].ticket);
-    QTest::mouseClick(w.Command3, Qt::LeftButton);
-    QCOMPARE(answerer.seen.size(), 2);
-    QCOMPARE(w.Text1(2).text(), m_table[12].name);
-}
-
-void TestQueryWindow::continueAndSecondQuery()
-{
-    Form1& w = window();
-    enterPair(m_table[20].id, m_table[20].ticket);
-    QTest::mouseClick(w.Command3, Qt::LeftButton);
-    verifyResultState();
-    // Typing over the numbers in the result state starts nothing.
-    typeInto(w.Text1(0), u"9"_s);
-    QTest::qWait(20);
-    verifyResultState();
-    QCOMPARE(w.Text1(2).text(), m_table[20].name);
-
-    QTest::mouseClick(w.Command1, Qt::LeftButton);
-    verifyEntryState();
-    for (int i = 0; i < 4; ++i)
-        QVERIFY(w.Text1(i).text().isEmpty());
-
-    enterPair(m_table[300].id, m_table[300].ticket);
-    QTest::mouseClick(w.Command3, Qt::LeftButton);
-    verifyResultState();
-    QCOMPARE(w.Text1(2).text(), m_table[300].name);
-    QCOMPARE(w.Text1(3).text(), m_table[300].score);
 }
 
 void TestQueryWindow::pastedPairKeepsItsFirstLines()
 {
     // Copied from a spreadsheet cell or a document, a number brings a line break; a box keeps the line before it.
-    Form1& w = window();
+    const QueryWindow w = window();
     const TableRow& row = m_table[50];
     typeInto(w.Text1(1), row.ticket.right(3));
     QTest::keyClick(&w.Text1(1), Qt::Key_Home);
@@ -436,7 +356,7 @@ void TestQueryWindow::pastedPairKeepsItsFirstLines()
 
 void TestQueryWindow::enterAndEscapeDoNothing()
 {
-    Form1& w = window();
+    const QueryWindow w = window();
     MessageBoxAnswerer answerer;
     enterPair(m_table[30].id, m_table[30].ticket);
     for (int box : {0, 1}) {
@@ -447,13 +367,13 @@ void TestQueryWindow::enterAndEscapeDoNothing()
     verifyEntryState();
     QVERIFY(answerer.seen.isEmpty());
     QCOMPARE(w.Text1(0).text(), m_table[30].id);
-    QVERIFY(w.isVisible());
+    QVERIFY(w.form->isVisible());
     QVERIFY(m_life->exitStatuses.isEmpty());
 }
 
 void TestQueryWindow::hundredThousandCharacterInput()
 {
-    Form1& w = window();
+    const QueryWindow w = window();
     MessageBoxAnswerer answerer;
     const QString huge = QString(100'000, u'7');
     w.Text1(0).setText(huge);
@@ -471,74 +391,6 @@ void TestQueryWindow::hundredThousandCharacterInput()
     QTest::mouseClick(w.Command3, Qt::LeftButton);
     QCOMPARE(answerer.seen.size(), 2);
     QVERIFY(!w.Text1(2).isVisible());
-}
-
-void TestQueryWindow::ending_data()
-{
-    QTest::addColumn<bool>("resultState");
-    QTest::addColumn<bool>("panelShown");
-    QTest::addColumn<bool>("exitButton");
-    QTest::newRow("close box in entry state") << false << false << false;
-    QTest::newRow("close box in result state, panel shown") << true << true << false;
-    QTest::newRow("exit button") << true << false << true;
-    QTest::newRow("exit button, panel shown") << true << true << true;
-}
-
-void TestQueryWindow::ending()
-{
-    QFETCH(bool, resultState);
-    QFETCH(bool, panelShown);
-    QFETCH(bool, exitButton);
-    Form1& w = window();
-    if (resultState) {
-        enterPair(m_table[40].id, m_table[40].ticket);
-        QTest::mouseClick(w.Command3, Qt::LeftButton);
-        verifyResultState();
-    }
-    if (panelShown) {
-        QTest::mouseClick(w.Command4, Qt::LeftButton);
-        QVERIFY(Form2::instance().isVisible());
-    }
-    QTRY_VERIFY(Form2::holder().isLoaded());
-    const QPoint panelBefore = Form2::instance().pos();
-
-    if (exitButton)
-        QTest::mouseClick(w.Command2, Qt::LeftButton);
-    else
-        QVERIFY(!w.close()); // the close request; the window is never left half-closed
-
-    QCOMPARE(m_life->exitStatuses, QList<int>{0});
-    QVERIFY(shell::programEnded());
-    QVERIFY(!w.isVisible());
-    QVERIFY(!Form2::instance().isVisible());
-    // No procedure runs after the end: the timer no longer docks the panel, and clicks do nothing.
-    w.move(w.pos() + QPoint(40, 30));
-    QTest::qWait(150);
-    QCOMPARE(Form2::instance().pos(), panelBefore);
-    w.Command1->click();
-    QCOMPARE(m_life->exitStatuses, QList<int>{0});
-}
-
-void TestQueryWindow::errorDuringLoadEndsBeforeTheWindowShows()
-{
-    m_life = std::make_unique<ProgramLife>();
-    // A screen size the centring cannot turn into a position: a floating-point fault inside Form_Load.
-    shell::setScreenSizeOverride(QSizeF(std::numeric_limits<float>::infinity(), 15000));
-    MessageBoxAnswerer answerer;
-    bool windowShown = false;
-    const int status = shell::runProgram([&] {
-        shell::startUp();
-        windowShown = true;
-    });
-    QCOMPARE(status, 1);
-    QCOMPARE(m_life->exitStatuses, QList<int>{1});
-    QVERIFY(!windowShown);
-    QVERIFY(!Form1::instance().isVisible());
-    QCOMPARE(answerer.seen.size(), 1);
-    QCOMPARE(answerer.seen.first().title, u"工程1"_s);
-    QVERIFY2(answerer.seen.first().text.contains(u"6"_s), qPrintable(answerer.seen.first().text));
-    QVERIFY(answerer.seen.first().text.contains(u"溢出"_s));
-    QCOMPARE(answerer.seen.first().buttons, QStringList{u"确定"_s});
 }
 
 QTEST_MAIN(TestQueryWindow)

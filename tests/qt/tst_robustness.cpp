@@ -1,4 +1,4 @@
-// Long use and hostile input in process, on the offscreen platform.
+// Long use and hostile input through the Qt front end, in process on the offscreen platform.
 
 #include "tests/GuiTestSupport.h"
 #include "tests/RosterTable.h"
@@ -35,25 +35,25 @@ private slots:
 
 private:
     QList<TableRow> m_table;
-    std::unique_ptr<ProgramLife> m_life;
+    std::unique_ptr<QtProgram> m_life;
 };
 
 void TestRobustness::initTestCase()
 {
-    shell::initialiseToolkit();
+    frontend::initialiseToolkit();
     silenceOffscreenSizeHintWarnings();
     m_table = readRosterTable();
 }
 
 void TestRobustness::init()
 {
-    m_life = std::make_unique<ProgramLife>();
-    QVERIFY(QTest::qWaitForWindowExposed(&m_life->startUp()));
+    m_life = std::make_unique<QtProgram>();
+    QVERIFY(QTest::qWaitForWindowExposed(m_life->startUp().form));
 }
 
 void TestRobustness::soak()
 {
-    Form1& w = Form1::instance();
+    const QueryWindow w = m_life->query();
     MessageBoxAnswerer answerer;
     constexpr int Queries = 10'000;
     constexpr int WarmUp = 2'000;
@@ -112,7 +112,7 @@ void TestRobustness::hostileInput()
 {
     QFETCH(int, box);
     QFETCH(QString, text);
-    Form1& w = Form1::instance();
+    const QueryWindow w = m_life->query();
     MessageBoxAnswerer answerer;
     // The other box holds the right half of a real pair, so only the hostile text stands in the way.
     w.Text1(0).setText(m_table[1].id);

@@ -1,7 +1,8 @@
 // The roster table, its fill and the credential lookup, without any window.
 
-#include "roster/CandidateRoster.h"
+#include "core/roster/CandidateRoster.h"
 #include "tests/RosterTable.h"
+#include "tests/core/CoreProgram.h"
 
 #include <QSet>
 #include <QTest>
@@ -44,17 +45,17 @@ void TestRoster::fillOrderAndContents()
     roster::chushi(fresh);
     // chushi writes tickets, names and scores; the identity-card column is the separate step after it.
     for (int row = 1; row <= roster::RowCount; ++row) {
-        QCOMPARE(fresh.TicketNumber(row), m_table[row].ticket);
-        QCOMPARE(fresh.CandidateName(row), m_table[row].name);
-        QCOMPARE(fresh.Score(row), m_table[row].score);
-        QVERIFY(fresh.IdNumber(row).isEmpty());
+        QCOMPARE(q(fresh.TicketNumber(row)), m_table[row].ticket);
+        QCOMPARE(q(fresh.CandidateName(row)), m_table[row].name);
+        QCOMPARE(q(fresh.Score(row)), m_table[row].score);
+        QVERIFY(fresh.IdNumber(row).empty());
     }
     roster::fillIdNumbers(fresh);
     QSet<QString> tickets, ids;
     for (int row = 1; row <= roster::RowCount; ++row) {
-        QCOMPARE(fresh.IdNumber(row), m_table[row].id);
-        tickets.insert(fresh.TicketNumber(row));
-        ids.insert(fresh.IdNumber(row));
+        QCOMPARE(q(fresh.IdNumber(row)), m_table[row].id);
+        tickets.insert(q(fresh.TicketNumber(row)));
+        ids.insert(q(fresh.IdNumber(row)));
     }
     QCOMPARE(tickets.size(), roster::RowCount);
     QCOMPARE(ids.size(), roster::RowCount);
@@ -63,8 +64,8 @@ void TestRoster::fillOrderAndContents()
 void TestRoster::slotsOutsideTheRowsStayEmpty()
 {
     for (const auto* column : {&m_roster.TicketNumber, &m_roster.CandidateName, &m_roster.IdNumber, &m_roster.Score}) {
-        QVERIFY((*column)(0).isEmpty());
-        QVERIFY((*column)(345).isEmpty());
+        QVERIFY((*column)(0).empty());
+        QVERIFY((*column)(345).empty());
     }
 }
 
@@ -85,10 +86,10 @@ void TestRoster::slotBoundsRaiseSubscriptOutOfRange()
         QFAIL("reading an out-of-range slot must raise");
     } catch (const RuntimeError& error) {
         QCOMPARE(error.number(), int(RuntimeError::SubscriptOutOfRange));
-        QCOMPARE(error.description(), u"下标越界"_s);
+        QCOMPARE(q(error.description()), u"下标越界"_s);
     }
     CandidateRoster scratch;
-    QVERIFY_THROWS_EXCEPTION(RuntimeError, scratch.TicketNumber(slot) = u"x"_s);
+    QVERIFY_THROWS_EXCEPTION(RuntimeError, scratch.TicketNumber(slot) = std::u16string(u"x"));
 }
 
 void TestRoster::slotsOwnTheirTexts()
@@ -96,12 +97,12 @@ void TestRoster::slotsOwnTheirTexts()
     // Changing one table's slot must not reach the constants another table was filled from.
     CandidateRoster first, second;
     roster::chushi(first);
-    first.CandidateName(1)[0] = u'某';
-    first.Score(344).append(u"!"_s);
+    first.CandidateName(1).edit()[0] = u'某';
+    first.Score(344).edit().append(u"!");
     roster::chushi(second);
-    QCOMPARE(second.CandidateName(1), m_table[1].name);
-    QCOMPARE(second.Score(344), m_table[344].score);
-    QVERIFY(first.CandidateName(1) != m_table[1].name);
+    QCOMPARE(q(second.CandidateName(1)), m_table[1].name);
+    QCOMPARE(q(second.Score(344)), m_table[344].score);
+    QVERIFY(q(first.CandidateName(1)) != m_table[1].name);
 }
 
 void TestRoster::lookup_data()
@@ -144,26 +145,26 @@ void TestRoster::lookup()
     QFETCH(int, expected);
     Int16Counter CurrentRow;
     CurrentRow = -7;
-    roster::FindCandidate(m_roster, id, ticket, CurrentRow);
+    roster::FindCandidate(m_roster, u16(id), u16(ticket), CurrentRow);
     QCOMPARE(int(CurrentRow), expected);
 }
 
 void TestRoster::lookupAfterAFailedOneStartsAgain()
 {
     Int16Counter CurrentRow;
-    roster::FindCandidate(m_roster, m_table[200].id, m_table[201].ticket, CurrentRow);
+    roster::FindCandidate(m_roster, u16(m_table[200].id), u16(m_table[201].ticket), CurrentRow);
     QCOMPARE(int(CurrentRow), roster::NotFound);
-    roster::FindCandidate(m_roster, m_table[2].id, m_table[2].ticket, CurrentRow);
+    roster::FindCandidate(m_roster, u16(m_table[2].id), u16(m_table[2].ticket), CurrentRow);
     QCOMPARE(int(CurrentRow), 2);
 }
 
 void TestRoster::firstOfTwoMatchingRowsIsFound()
 {
     CandidateRoster twice = m_roster;
-    twice.TicketNumber(300) = m_table[30].ticket;
-    twice.IdNumber(300) = m_table[30].id;
+    twice.TicketNumber(300) = u16(m_table[30].ticket);
+    twice.IdNumber(300) = u16(m_table[30].id);
     Int16Counter CurrentRow;
-    roster::FindCandidate(twice, m_table[30].id, m_table[30].ticket, CurrentRow);
+    roster::FindCandidate(twice, u16(m_table[30].id), u16(m_table[30].ticket), CurrentRow);
     QCOMPARE(int(CurrentRow), 30);
 }
 
