@@ -95,6 +95,8 @@ def read_xlsx(path, sheet):
         def cell_name(number, column):
             return f"{prefix}!{get_column_letter(column + 1)}{number}"
 
+        # Read-only mode stops at the extent the sheet declares, and some generators declare it wrongly (A1).
+        worksheet.reset_dimensions()
         rows = []
         for number, values in enumerate(worksheet.iter_rows(values_only=True), 1):
             rows.append((number, values))

@@ -7,9 +7,11 @@ serial-number column, then the four roster columns. Needs Debian's python3-openp
 
 import csv
 import os
+import re
 import sys
 import tempfile
 import unittest
+import zipfile
 from pathlib import Path
 
 import openpyxl
@@ -101,6 +103,17 @@ class ImportCase(unittest.TestCase):
         book.save(path)
         return path
 
+    def declare_dimension(self, path, reference):
+        """Rewrites the sheet's declared extent, as generators that get it wrong write it."""
+        with zipfile.ZipFile(path) as source:
+            parts = [(item, source.read(item)) for item in source.infolist()]
+        with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as target:
+            for item, data in parts:
+                if item.filename.startswith("xl/worksheets/sheet"):
+                    data, count = re.subn(rb'<dimension ref="[^"]*"', f'<dimension ref="{reference}"'.encode(), data)
+                    self.assertEqual(count, 1, item.filename)
+                target.writestr(item, data)
+
     def csv_file(self, rows, encoding, header=CHINESE_HEADER):
         path = self.folder / "results.csv"
         with path.open("w", encoding=encoding, newline="") as file:
@@ -149,6 +162,11 @@ def damaged(rows, damage):
 class CleanImportTest(ImportCase):
     def test_workbook(self):
         self.assertImported(self.workbook([spreadsheet_values(row) for row in ROWS]))
+
+    def test_workbook_declaring_one_cell(self):
+        source = self.workbook([spreadsheet_values(row) for row in ROWS])
+        self.declare_dimension(source, "A1")
+        self.assertImported(source)
 
     def test_named_sheet_with_english_header(self):
         source = self.workbook([spreadsheet_values(row) for row in ROWS], ENGLISH_HEADER, sheets_before=["说明"])
