@@ -63,7 +63,10 @@ WORKBOOK_DAMAGE = TEXT_DAMAGE + [
     # As if the ticket had begun with 0.
     (1, TICKET, lambda value: int("0" + value[1:]), "ticket number is stored as a number (107010221), which "
      "drops leading zeros: 9 digits where 11 are expected"),
-    (2, TICKET, int, "ticket number is stored as a number (10107010108), which drops leading zeros"),
+    (2, TICKET, int, "ticket number is stored as a number (10107010108), not as text: its digits happen to be "
+     "intact, but it must still be typed as text"),
+    (5, TICKET, lambda value: int(value + "1"), "ticket number is stored as a number (101070101201), with 12 "
+     "digits where 11 are expected"),
     # A computed score a hair above the 88.3 the spreadsheet shows.
     (3, SCORE, lambda value: 88.30000000000001, "score is the number 88.30000000000001, which the spreadsheet "
      "shows rounded"),
