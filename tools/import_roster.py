@@ -95,6 +95,8 @@ def read_xlsx(path, sheet):
         def cell_name(number, column):
             return f"{prefix}!{get_column_letter(column + 1)}{number}"
 
+        # Read-only mode stops at the extent the sheet declares, and some generators declare it wrongly (A1).
+        worksheet.reset_dimensions()
         rows = []
         for number, values in enumerate(worksheet.iter_rows(values_only=True), 1):
             rows.append((number, values))
@@ -209,8 +211,11 @@ def number_loss(column, number):
                 f"{len(digits) - SIGNIFICANT_DIGITS} of its {len(digits)} digits are lost")
     elif len(digits) < DIGITS[column]:
         lost = f"which drops leading zeros: {len(digits)} digits where {DIGITS[column]} are expected"
+    elif len(digits) > DIGITS[column]:
+        lost = f"with {len(digits)} digits where {DIGITS[column]} are expected"
     else:
-        lost = f"which drops leading zeros and digits past the {SIGNIFICANT_DIGITS}th"
+        # Nothing lost this time, but the next value with a leading zero would be.
+        lost = "not as text: its digits happen to be intact, but it must still be typed as text"
     return f"{stored}, {lost}; {FIX_TEXT}"
 
 

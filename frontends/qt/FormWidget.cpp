@@ -25,27 +25,54 @@ namespace frontend {
 
 namespace {
 
+bool isLineBreak(QChar c)
+{
+    return c == u'\r' || c == u'\n' || c == QChar::LineSeparator || c == QChar::ParagraphSeparator;
+}
+
+// The text before the first line break.
+QStringView firstLine(QStringView text)
+{
+    return text.left(std::find_if(text.cbegin(), text.cend(), isLineBreak) - text.cbegin());
+}
+
 // A single-line box holds one line: of text pasted or dropped into it, what follows the first line break is
 // dropped, as the platform's single-line boxes do. QLineEdit would keep the breaks, invisible, in the text.
+// A validator that trimmed the text would make QLineEdit forget its undo history, so an insertion that brings a
+// break is refused, which puts the box and its history back as they were, and its first line is inserted instead.
 class FirstLineOnly : public QValidator {
 public:
-    using QValidator::QValidator;
+    explicit FirstLineOnly(QLineEdit* box)
+        : QValidator(box)
+        , m_box(box)
+    {
+    }
 
     State validate(QString& text, int& cursor) const override
     {
-        // The box never holds a break, so any break came with the insertion that ends at the cursor.
-        const auto isBreak = [](QChar c) {
-            return c == u'\r' || c == u'\n' || c == QChar::LineSeparator || c == QChar::ParagraphSeparator;
-        };
-        const auto end = text.cbegin() + cursor;
-        const auto lineBreak = std::find_if(text.cbegin(), end, isBreak);
-        if (lineBreak != end) {
-            const int from = int(lineBreak - text.cbegin());
-            text.remove(from, cursor - from);
-            cursor = from;
-        }
-        return Acceptable;
+        if (firstLine(text).size() == text.size())
+            return Acceptable;
+        // Queued, as the box is put back only after this returns. The insertion ends at the cursor and starts
+        // where the box, once put back, has its selection or cursor; if anything changed the box meanwhile, it is
+        // dropped.
+        QMetaObject::invokeMethod(
+            m_box,
+            [box = m_box, text, cursor] {
+                const QString held = box->text();
+                const int from = box->hasSelectedText() ? box->selectionStart() : box->cursorPosition();
+                const qsizetype kept = held.size() - from - box->selectedText().size(); // after the insertion
+                const QStringView changed = text;
+                if (cursor < from || changed.size() - cursor != kept || changed.left(from) != held.left(from) ||
+                    changed.right(kept) != held.right(kept))
+                    return;
+                box->insert(firstLine(changed.mid(from, cursor - from)).toString());
+            },
+            Qt::QueuedConnection);
+        return Invalid;
     }
+
+private:
+    QLineEdit* m_box;
 };
 
 QFont fontOf(const shell::Font& font)

@@ -7,9 +7,11 @@ serial-number column, then the four roster columns. Needs Debian's python3-openp
 
 import csv
 import os
+import re
 import sys
 import tempfile
 import unittest
+import zipfile
 from pathlib import Path
 
 import openpyxl
@@ -61,7 +63,10 @@ WORKBOOK_DAMAGE = TEXT_DAMAGE + [
     # As if the ticket had begun with 0.
     (1, TICKET, lambda value: int("0" + value[1:]), "ticket number is stored as a number (107010221), which "
      "drops leading zeros: 9 digits where 11 are expected"),
-    (2, TICKET, int, "ticket number is stored as a number (10107010108), which drops leading zeros"),
+    (2, TICKET, int, "ticket number is stored as a number (10107010108), not as text: its digits happen to be "
+     "intact, but it must still be typed as text"),
+    (5, TICKET, lambda value: int(value + "1"), "ticket number is stored as a number (101070101201), with 12 "
+     "digits where 11 are expected"),
     # A computed score a hair above the 88.3 the spreadsheet shows.
     (3, SCORE, lambda value: 88.30000000000001, "score is the number 88.30000000000001, which the spreadsheet "
      "shows rounded"),
@@ -100,6 +105,17 @@ class ImportCase(unittest.TestCase):
         path = self.folder / "results.xlsx"
         book.save(path)
         return path
+
+    def declare_dimension(self, path, reference):
+        """Rewrites the sheet's declared extent, as generators that get it wrong write it."""
+        with zipfile.ZipFile(path) as source:
+            parts = [(item, source.read(item)) for item in source.infolist()]
+        with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as target:
+            for item, data in parts:
+                if item.filename.startswith("xl/worksheets/sheet"):
+                    data, count = re.subn(rb'<dimension ref="[^"]*"', f'<dimension ref="{reference}"'.encode(), data)
+                    self.assertEqual(count, 1, item.filename)
+                target.writestr(item, data)
 
     def csv_file(self, rows, encoding, header=CHINESE_HEADER):
         path = self.folder / "results.csv"
@@ -149,6 +165,11 @@ def damaged(rows, damage):
 class CleanImportTest(ImportCase):
     def test_workbook(self):
         self.assertImported(self.workbook([spreadsheet_values(row) for row in ROWS]))
+
+    def test_workbook_declaring_one_cell(self):
+        source = self.workbook([spreadsheet_values(row) for row in ROWS])
+        self.declare_dimension(source, "A1")
+        self.assertImported(source)
 
     def test_named_sheet_with_english_header(self):
         source = self.workbook([spreadsheet_values(row) for row in ROWS], ENGLISH_HEADER, sheets_before=["说明"])

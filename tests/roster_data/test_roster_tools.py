@@ -165,7 +165,7 @@ class EmbedTest(TempTableCase):
         self.assertEqual(result.returncode, 0, result.stderr)
         source = self.output.read_bytes().decode("ascii")
         for array in ARRAYS:
-            body = source.split(f"const QStringView {array}[RowCount] = {{\n")[1].split("};")[0]
+            body = source.split(f"const std::u16string_view {array}[RowCount] = {{\n")[1].split("};")[0]
             self.assertEqual(len(body.splitlines()), 344, array)
         name = self.rows[0][1]
         escaped = "".join(f"\\u{ord(char):04X}" for char in name)
