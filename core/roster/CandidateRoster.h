@@ -11,7 +11,9 @@
 
 #include "core/shell/Int16Counter.h"
 
+#include <algorithm>
 #include <array>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -21,41 +23,48 @@ inline constexpr int RowCount = 344;
 inline constexpr int NotFound = RowCount + 1;
 
 // The text of one slot. A constant compiled into the program stays where it lies, in read-only data for the life
-// of the process, shared by every table filled from it; any other text, and a slot changed in place, has a copy of
-// its own, so no change to one slot ever reaches another slot or the constants.
+// of the process, shared by every table filled from it; any other text is copied into the slot, so a slot never
+// depends on the text it was given, and nothing can change a constant through a slot.
 class SlotText {
 public:
     SlotText() = default;
-    SlotText(std::u16string text)
-        : m_own(std::move(text))
-        , m_isOwn(true)
-    {
-    }
     static SlotText constant(std::u16string_view text)
     {
         SlotText slot;
-        slot.m_constant = text;
+        slot.m_text = text;
         return slot;
     }
-
-    std::u16string_view view() const { return m_isOwn ? std::u16string_view(m_own) : m_constant; }
-    operator std::u16string_view() const { return view(); }
-    bool empty() const { return view().empty(); }
-    bool operator==(std::u16string_view other) const { return view() == other; }
-    // The slot's text to change in place; a shared constant is copied first.
-    std::u16string& edit()
+    SlotText(const SlotText& other) { *this = other; }
+    SlotText(SlotText&&) noexcept = default;
+    SlotText& operator=(SlotText&&) noexcept = default;
+    SlotText& operator=(const SlotText& other)
     {
-        if (!m_isOwn) {
-            m_own.assign(m_constant);
-            m_isOwn = true;
+        if (this != &other) {
+            if (other.m_own)
+                *this = other.m_text;
+            else
+                *this = constant(other.m_text);
         }
-        return m_own;
+        return *this;
+    }
+    // A fresh copy of `text`.
+    SlotText& operator=(std::u16string_view text)
+    {
+        auto own = std::make_unique_for_overwrite<char16_t[]>(text.size() + 1);
+        std::copy(text.begin(), text.end(), own.get());
+        m_text = std::u16string_view(own.get(), text.size());
+        m_own = std::move(own);
+        return *this;
     }
 
+    std::u16string_view view() const { return m_text; }
+    operator std::u16string_view() const { return m_text; }
+    bool empty() const { return m_text.empty(); }
+    bool operator==(std::u16string_view other) const { return m_text == other; }
+
 private:
-    std::u16string_view m_constant;
-    std::u16string m_own;
-    bool m_isOwn = false;
+    std::u16string_view m_text;
+    std::unique_ptr<char16_t[]> m_own; // where the slot holds a copy of its own, m_text refers to it
 };
 
 // One column: a fixed array with lower bound 0 and upper bound 345, bounds-checked on every access.
