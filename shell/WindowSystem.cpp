@@ -99,8 +99,9 @@ public:
         bool geometryStale = true;
         QRect outer;
         bool extentsStale = true;
-        std::optional<QMargins> extents;
-        bool asked = false;       // the manager was asked for the frame before the window was first shown
+        std::optional<QMargins> extents; // as the window carries them now
+        bool asked = false;              // about the frame, before the window was first shown
+        std::optional<QMargins> foretold; // the answer, or none for a window that asks for no decorations
         bool framingAwaited = false;
     };
 
@@ -151,7 +152,15 @@ public:
         const bool named = xcb_ewmh_get_supporting_wm_check_reply(
                                &m_ewmh, xcb_ewmh_get_supporting_wm_check(&m_ewmh, check), &itself, &error) != 0;
         std::free(error);
-        return named && itself == check;
+        if (!named || itself != check)
+            return false;
+        if (check != m_checkWindow) {
+            // To hear of the manager's end: its check window goes with it.
+            m_checkWindow = check;
+            const std::uint32_t structure = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+            discardErrors(m_c, xcb_change_window_attributes_checked(m_c, check, XCB_CW_EVENT_MASK, &structure));
+        }
+        return true;
     }
 
     bool managerSupports(xcb_atom_t atom)
@@ -196,6 +205,16 @@ public:
         return std::nullopt;
     }
 
+    // Whether a running manager takes _NET_MOVERESIZE_WINDOW; asked again only after the manager has changed.
+    bool managerMoves()
+    {
+        if (!m_movesKnown) {
+            m_moves = managerRunning() && managerSupports(m_ewmh._NET_MOVERESIZE_WINDOW);
+            m_movesKnown = true;
+        }
+        return m_moves;
+    }
+
     xcb_ewmh_connection_t* ewmh() { return &m_ewmh; }
     int screen() const { return m_screen; }
     xcb_window_t root() const { return m_root; }
@@ -225,6 +244,8 @@ public:
             const auto* property = reinterpret_cast<const xcb_property_notify_event_t*>(event);
             if (property->atom == m_ewmh._NET_FRAME_EXTENTS)
                 frameChanged(property->window);
+            else if (property->window == m_root && property->atom == m_ewmh._NET_SUPPORTING_WM_CHECK)
+                m_movesKnown = false; // another manager
             break;
         }
         default:
@@ -253,7 +274,6 @@ private:
         }
         w.frame = parent == m_root ? xcb_window_t{XCB_WINDOW_NONE} : parent;
         w.geometryStale = true;
-        w.extentsStale = true;
         // The window manager moves its frame, not our window: ask to hear of the frame's moves too.
         if (w.frame != XCB_WINDOW_NONE) {
             const std::uint32_t structure = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
@@ -263,6 +283,10 @@ private:
 
     void destroyed(xcb_window_t window)
     {
+        if (window == m_checkWindow) {
+            m_checkWindow = XCB_WINDOW_NONE;
+            m_movesKnown = false; // the manager has ended
+        }
         if (m_windows.erase(window))
             return;
         for (auto& [own, w] : m_windows) {
@@ -300,6 +324,9 @@ private:
     int m_screen = 0;
     xcb_window_t m_root = XCB_WINDOW_NONE;
     bool m_waitedInVain = false;
+    xcb_window_t m_checkWindow = XCB_WINDOW_NONE;
+    bool m_movesKnown = false;
+    bool m_moves = false;
     std::map<xcb_window_t, Watched> m_windows; // by our own window
 };
 
@@ -389,19 +416,17 @@ std::optional<QMargins> frameExtents(QWidget& window)
     }
     if (w.extents)
         return w.extents;
-    if (!window.isVisible()) {
+    if (!window.isVisible() && !w.asked) {
         // Not framed yet: ask once what the frame will be, so the window can be placed by its outer size.
-        if (!w.asked) {
-            w.asked = true;
-            w.extents = requestFrameExtents(window);
-        }
-    } else if (!w.framingAwaited && shownAndWhole(window)) {
-        // Shown, but the manager has not framed it yet, nor told before.
+        w.asked = true;
+        w.foretold = requestFrameExtents(window);
+    } else if (w.asked && !w.foretold && !w.framingAwaited && shownAndWhole(window)) {
+        // Shown, but the manager neither told the frame before nor has framed the window yet.
         w.framingAwaited = true;
         if (s->managerRunning())
             w.extents = s->awaitExtents(id, FramingPatience);
     }
-    return w.extents.value_or(QMargins());
+    return w.extents ? w.extents : w.foretold.value_or(QMargins());
 }
 
 void setFrameChangeHandler(void (*handler)(QWidget& window))
@@ -474,6 +499,20 @@ bool placeExactly(QWidget& window, const QRect& device)
         (hints.flags & XCB_ICCCM_SIZE_HINT_P_RESIZE_INC) && (hints.width_inc > 1 || hints.height_inc > 1)) {
         hints.flags &= ~std::uint32_t(XCB_ICCCM_SIZE_HINT_P_RESIZE_INC | XCB_ICCCM_SIZE_HINT_BASE_SIZE);
         xcb_icccm_set_wm_normal_hints(c, id, &hints);
+    }
+    X11Session* s = sessionOf(c);
+    if (s && window.isVisible() && s->managerMoves()) {
+        // As a pager moves a window for the user: a manager keeps a window that asks to move itself on the screen,
+        // and the panel stands wherever the query window's edge is, also past the screen's.
+        xcb_ewmh_request_moveresize_window(s->ewmh(), s->screen(), id, XCB_GRAVITY_STATIC,
+                                           XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER,
+                                           xcb_ewmh_moveresize_window_opt_flags_t(
+                                               XCB_EWMH_MOVERESIZE_WINDOW_X | XCB_EWMH_MOVERESIZE_WINDOW_Y |
+                                               XCB_EWMH_MOVERESIZE_WINDOW_WIDTH | XCB_EWMH_MOVERESIZE_WINDOW_HEIGHT),
+                                           std::uint32_t(device.x()), std::uint32_t(device.y()),
+                                           std::uint32_t(device.width()), std::uint32_t(device.height()));
+        xcb_flush(c);
+        return true;
     }
     const std::uint32_t values[] = {std::uint32_t(device.x()), std::uint32_t(device.y()), std::uint32_t(device.width()),
                                     std::uint32_t(device.height())};

@@ -43,6 +43,14 @@ MWM_HINTS_FUNCTIONS, MWM_HINTS_DECORATIONS = 1, 2
 MWM_FUNC_ALL, MWM_FUNC_MINIMIZE, MWM_FUNC_MAXIMIZE = 1, 8, 16
 MWM_DECOR_ALL, MWM_DECOR_MINIMIZE, MWM_DECOR_MAXIMIZE = 1, 32, 64
 
+# Window managers the cases run under: command line and environment. KWin draws no frames without a decoration
+# theme (kwin-style-breeze) and runs without compositing here, as many remote sessions do; xfwm4 likewise.
+WINDOW_MANAGERS = {
+    "openbox": (["openbox", "--sm-disable", "--config-file", "/etc/xdg/openbox/rc.xml"], {}),
+    "kwin": (["kwin_x11", "--replace"], {"KWIN_COMPOSE": "N", "QT_QPA_PLATFORM": "xcb"}),
+    "xfwm4": (["xfwm4", "--compositor=off", "--sm-client-disable"], {}),
+}
+
 
 class Failure(Exception):
     pass
@@ -111,6 +119,8 @@ class Session:
         self.app_pid = None
         self.sentinel_no = 0
         self.scale = 1.0         # device pixels per layout pixel, as QT_SCALE_FACTOR gives the program
+        self.wm = "openbox"
+        self.wm_proc = None
 
     # --- processes -------------------------------------------------------------------------------------------------
 
@@ -190,24 +200,22 @@ class Session:
             env.pop(var, None)
         env.update(DISPLAY=self.display, LANG="C.UTF-8", LC_ALL="C.UTF-8", XDG_RUNTIME_DIR=runtime)
         self.env = env
-        # openbox gets a private HOME so parallel runs do not share its cache and session files.
+        # The window manager gets a private HOME so parallel runs do not share its cache and session files.
         wm_env = dict(env, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
                       XDG_CACHE_HOME=os.path.join(home, ".cache"))
+        argv, extra_env = WINDOW_MANAGERS[self.wm]
+        wm_env.update(extra_env)
         # One retry: a window manager that has not taken the screen within seconds is stuck, not slow.
         for attempt in (1, 2):
-            wm_log = os.path.join(self.tmp, f"openbox-{attempt}.log")
-            wm = self.spawn(["openbox", "--sm-disable", "--config-file", "/etc/xdg/openbox/rc.xml"], env=wm_env,
-                            stdout=subprocess.DEVNULL, stderr=open(wm_log, "w"))
+            wm_log = os.path.join(self.tmp, f"{self.wm}-{attempt}.log")
+            wm = self.spawn(argv, env=wm_env, stdout=subprocess.DEVNULL, stderr=open(wm_log, "w"))
 
             def managing():
                 if wm.poll() is not None:
                     return "ended"
-                # _OB_THEME is set once openbox has read its configuration and theme, the slow part of its start:
-                # a window mapped before that waits for its frame.
-                out = self.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK", "_OB_THEME", check_rc=False)
-                return re.search(r"window id # 0x", out) and "_OB_THEME(UTF8_STRING)" in out and "ready"
+                return self.wm_ready() and "ready"
             try:
-                state = poll(managing, 6, 0.02, "openbox to manage the screen")
+                state = poll(managing, 15, 0.02, f"{self.wm} to manage the screen")
             except Failure:
                 state = "stuck"
             if state == "ready":
@@ -219,13 +227,26 @@ class Session:
                     why += f" (waiting in {f.read().strip() or '?'})"
             except OSError:
                 pass
-            log(f"openbox attempt {attempt} {state} (status {wm.poll()}): {why}")
+            log(f"{self.wm} attempt {attempt} {state} (status {wm.poll()}): {why}")
             if wm.poll() is None:
                 wm.kill()
                 wm.wait(timeout=3)
         else:
-            raise Failure("openbox did not take the screen")
-        log(f"display {self.display} with openbox ready")
+            raise Failure(f"{self.wm} did not take the screen")
+        self.wm_proc = wm
+        log(f"display {self.display} with {self.wm} ready")
+
+    def wm_ready(self):
+        """True once the window manager runs (its check window names itself) and has read its theme."""
+        out = self.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK", "_OB_THEME", check_rc=False)
+        m = re.search(r"_NET_SUPPORTING_WM_CHECK\(WINDOW\): window id # (0x[0-9a-f]+)", out)
+        if not m or m.group(1) not in self.prop(int(m.group(1), 16), "_NET_SUPPORTING_WM_CHECK"):
+            return False
+        if self.wm == "openbox":
+            # _OB_THEME is set once openbox has read its configuration and theme, the slow part of its start: a
+            # window mapped before that waits for its frame.
+            return "_OB_THEME(UTF8_STRING)" in out
+        return True
 
     # --- the program ---------------------------------------------------------------------------------------------
 
@@ -582,7 +603,11 @@ def case_panel(s, rows):
         time.sleep(random.uniform(0, 0.05))   # otherwise every move lands at the same phase of the 50 ms timer
         t0 = time.monotonic()
         s.run("xdotool", "windowmove", str(q), str(x), str(y))
-        poll(docked, 2, 0.002, f"the panel to follow to {target}")
+        try:
+            poll(docked, 2, 0.002, f"the panel to follow to {target}")
+        except Failure:
+            log(f"DEBUG query {s.geometry(q)} outer {s.outer(q)} panel {s.geometry(p)}")
+            raise
         delays.append((time.monotonic() - t0) * 1000)
         check((s.geometry(q).x, s.geometry(q).y) == (x, y), f"query window moved to {x},{y}")
     log(f"panel follow delays (ms): {', '.join(f'{d:.0f}' for d in delays)}")
@@ -911,23 +936,26 @@ def main():
     ap.add_argument("--app", required=True)
     ap.add_argument("--roster", required=True)
     ap.add_argument("--artifacts", default=None)
+    ap.add_argument("--wm", default="openbox", choices=sorted(WINDOW_MANAGERS),
+                    help="window manager to run the case under (startup, panel and drag)")
     # 1.5 as the program is most often scaled; at 2 Qt asks the window manager for even sizes only.
     ap.add_argument("--scales", default="1.5,2", help="scale factors for the scaled case, comma-separated")
     args = ap.parse_args()
-    for tool in ("Xvfb", "openbox", "xdotool", "xclip", "xprop", "xwininfo", "wmctrl"):
+    for tool in ("Xvfb", WINDOW_MANAGERS[args.wm][0][0], "xdotool", "xclip", "xprop", "xwininfo", "wmctrl"):
         if shutil.which(tool) is None:
             log(f"FAIL: {tool} is not installed (see tools/debian-packages.txt)")
             return 1
 
     s = Session(os.path.abspath(args.app), args.artifacts)
     s.scales = [float(f) for f in args.scales.split(",")]
+    s.wm = args.wm
     # SIGTERM from ctest or a user becomes an exception, so the finally below still stops our processes.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
     t0 = time.monotonic()
     try:
         CASES[args.case](s, read_roster(args.roster))
     except (Failure, subprocess.TimeoutExpired) as e:
-        log(f"FAIL [{args.case}]: {e}")
+        log(f"FAIL [{args.case}, {args.wm}]: {e}")
         text = s.app_log_text().strip()
         if text:
             log("program output:\n" + text)
@@ -939,7 +967,7 @@ def main():
         return 1
     finally:
         s.cleanup()
-    log(f"PASS [{args.case}] in {time.monotonic() - t0:.1f} s")
+    log(f"PASS [{args.case}, {args.wm}] in {time.monotonic() - t0:.1f} s")
     return 0
 
 
