@@ -80,11 +80,11 @@ QRect settled(QWidget& window, const QRect& live)
     const auto sizeSet = Qt::Orientations::fromInt(window.property(OuterSizeSetProperty).toInt());
     const QSize size(sizeSet & Qt::Horizontal ? old.width() : client.width() + frame.left() + frame.right(),
                      sizeSet & Qt::Vertical ? old.height() : client.height() + frame.top() + frame.bottom());
-    QPointF centre = QRectF(old).center();
+    // Where the program placed the window and nobody has moved it since, the centre it asked for, unrounded: the
+    // manager may tell the frame before it has put the frame in place.
     const QVariant asked = window.property(AskedCentreProperty);
-    if (asked.isValid() && std::abs(asked.toPointF().x() - centre.x()) <= 1 &&
-        std::abs(asked.toPointF().y() - centre.y()) <= 1)
-        centre = asked.toPointF(); // where the window still stands as placed, the centre before rounding
+    const QPointF centre = asked.isValid() ? asked.toPointF() : QRectF(old).center();
+    window.setProperty(AskedCentreProperty, QVariant());
     const QRect outer(QPoint(int(std::lround(centre.x() - size.width() / 2.0)),
                              int(std::lround(centre.y() - size.height() / 2.0))),
                       size);

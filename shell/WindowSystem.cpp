@@ -103,6 +103,8 @@ public:
         bool asked = false;              // about the frame, before the window was first shown
         std::optional<QMargins> foretold; // the answer, or none for a window that asks for no decorations
         bool framingAwaited = false;
+        std::optional<QRect> requested; // where we last asked the manager to put the window, until it has answered
+        bool asPager = false;           // whether to ask as a pager does
     };
 
     explicit X11Session(xcb_connection_t* connection) : m_c(connection)
@@ -480,6 +482,14 @@ std::optional<QRect> liveOuterGeometry(const QWidget& window)
         return std::nullopt;
     }
     const QMargins e = frame.value_or(QMargins());
+    const QRect client(where->dst_x, where->dst_y, size->width, size->height);
+    if (w.requested) {
+        // A manager keeps a window that asks to move itself on the screen, some whichever way it asks; where one
+        // way was refused, the other is tried, as a pager moves a window for the user.
+        if (client != *w.requested)
+            w.asPager = !w.asPager;
+        w.requested.reset();
+    }
     w.outer = QRect(where->dst_x - e.left(), where->dst_y - e.top(), size->width + e.left() + e.right(),
                     size->height + e.top() + e.bottom());
     return w.outer;
@@ -501,9 +511,10 @@ bool placeExactly(QWidget& window, const QRect& device)
         xcb_icccm_set_wm_normal_hints(c, id, &hints);
     }
     X11Session* s = sessionOf(c);
-    if (s && window.isVisible() && s->managerMoves()) {
-        // As a pager moves a window for the user: a manager keeps a window that asks to move itself on the screen,
-        // and the panel stands wherever the query window's edge is, also past the screen's.
+    X11Session::Watched* w = s && window.isVisible() ? &s->watched(id) : nullptr;
+    if (w)
+        w->requested = device;
+    if (w && w->asPager && s->managerMoves()) {
         xcb_ewmh_request_moveresize_window(s->ewmh(), s->screen(), id, XCB_GRAVITY_STATIC,
                                            XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER,
                                            xcb_ewmh_moveresize_window_opt_flags_t(
