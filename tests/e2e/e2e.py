@@ -43,6 +43,14 @@ MWM_HINTS_FUNCTIONS, MWM_HINTS_DECORATIONS = 1, 2
 MWM_FUNC_ALL, MWM_FUNC_MINIMIZE, MWM_FUNC_MAXIMIZE = 1, 8, 16
 MWM_DECOR_ALL, MWM_DECOR_MINIMIZE, MWM_DECOR_MAXIMIZE = 1, 32, 64
 
+# Window managers the cases run under: command line and environment. KWin draws no frames without a decoration
+# theme (kwin-style-breeze) and runs without compositing here, as many remote sessions do; xfwm4 likewise.
+WINDOW_MANAGERS = {
+    "openbox": (["openbox", "--sm-disable", "--config-file", "/etc/xdg/openbox/rc.xml"], {}),
+    "kwin": (["kwin_x11", "--replace"], {"KWIN_COMPOSE": "N", "QT_QPA_PLATFORM": "xcb"}),
+    "xfwm4": (["xfwm4", "--compositor=off", "--sm-client-disable"], {}),
+}
+
 
 class Failure(Exception):
     pass
@@ -111,6 +119,8 @@ class Session:
         self.app_pid = None
         self.sentinel_no = 0
         self.scale = 1.0         # device pixels per layout pixel, as QT_SCALE_FACTOR gives the program
+        self.wm = "openbox"
+        self.wm_proc = None
 
     # --- processes -------------------------------------------------------------------------------------------------
 
@@ -190,24 +200,22 @@ class Session:
             env.pop(var, None)
         env.update(DISPLAY=self.display, LANG="C.UTF-8", LC_ALL="C.UTF-8", XDG_RUNTIME_DIR=runtime)
         self.env = env
-        # openbox gets a private HOME so parallel runs do not share its cache and session files.
+        # The window manager gets a private HOME so parallel runs do not share its cache and session files.
         wm_env = dict(env, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
                       XDG_CACHE_HOME=os.path.join(home, ".cache"))
+        argv, extra_env = WINDOW_MANAGERS[self.wm]
+        wm_env.update(extra_env)
         # One retry: a window manager that has not taken the screen within seconds is stuck, not slow.
         for attempt in (1, 2):
-            wm_log = os.path.join(self.tmp, f"openbox-{attempt}.log")
-            wm = self.spawn(["openbox", "--sm-disable", "--config-file", "/etc/xdg/openbox/rc.xml"], env=wm_env,
-                            stdout=subprocess.DEVNULL, stderr=open(wm_log, "w"))
+            wm_log = os.path.join(self.tmp, f"{self.wm}-{attempt}.log")
+            wm = self.spawn(argv, env=wm_env, stdout=subprocess.DEVNULL, stderr=open(wm_log, "w"))
 
             def managing():
                 if wm.poll() is not None:
                     return "ended"
-                # _OB_THEME is set once openbox has read its configuration and theme, the slow part of its start:
-                # a window mapped before that waits for its frame.
-                out = self.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK", "_OB_THEME", check_rc=False)
-                return re.search(r"window id # 0x", out) and "_OB_THEME(UTF8_STRING)" in out and "ready"
+                return self.wm_ready() and "ready"
             try:
-                state = poll(managing, 6, 0.02, "openbox to manage the screen")
+                state = poll(managing, 15, 0.02, f"{self.wm} to manage the screen")
             except Failure:
                 state = "stuck"
             if state == "ready":
@@ -219,17 +227,30 @@ class Session:
                     why += f" (waiting in {f.read().strip() or '?'})"
             except OSError:
                 pass
-            log(f"openbox attempt {attempt} {state} (status {wm.poll()}): {why}")
+            log(f"{self.wm} attempt {attempt} {state} (status {wm.poll()}): {why}")
             if wm.poll() is None:
                 wm.kill()
                 wm.wait(timeout=3)
         else:
-            raise Failure("openbox did not take the screen")
-        log(f"display {self.display} with openbox ready")
+            raise Failure(f"{self.wm} did not take the screen")
+        self.wm_proc = wm
+        log(f"display {self.display} with {self.wm} ready")
+
+    def wm_ready(self):
+        """True once the window manager runs (its check window names itself) and has read its theme."""
+        out = self.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK", "_OB_THEME", check_rc=False)
+        m = re.search(r"_NET_SUPPORTING_WM_CHECK\(WINDOW\): window id # (0x[0-9a-f]+)", out)
+        if not m or m.group(1) not in self.prop(int(m.group(1), 16), "_NET_SUPPORTING_WM_CHECK"):
+            return False
+        if self.wm == "openbox":
+            # _OB_THEME is set once openbox has read its configuration and theme, the slow part of its start: a
+            # window mapped before that waits for its frame.
+            return "_OB_THEME(UTF8_STRING)" in out
+        return True
 
     # --- the program ---------------------------------------------------------------------------------------------
 
-    def start_app(self, prefix=(), args=(), env=None):
+    def start_app(self, prefix=(), args=(), env=None, active=True):
         self.app_log = open(os.path.join(self.tmp, "app.log"), "w")
         self.app_proc = self.spawn(list(prefix) + [self.app] + list(args), stdout=self.app_log,
                                    stderr=subprocess.STDOUT, env=dict(self.env, **(env or {})))
@@ -244,7 +265,8 @@ class Session:
         if prefix:
             self.app_pid = self.pid_of(self.query)
         log(f"query window 0x{self.query:x} visible after {time.monotonic() - t0:.2f} s")
-        poll(lambda: self.active_window() == self.query, 5, 0.01, "the query window to become active")
+        if active:
+            poll(lambda: self.active_window() == self.query, 5, 0.01, "the query window to become active")
         return self.query
 
     def app_log_text(self):
@@ -496,6 +518,23 @@ def case_startup(s, rows):
     check(s.read_box(TEXT_ID) == "34012219920505X0ab", "the typed text is in the identity-card box")
     check(s.app_proc.poll() is None, "program still running")
 
+    # A window manager that crashed leaves its root-window properties behind; nobody answers a request now.
+    s.app_proc.terminate()
+    s.app_proc.wait(timeout=5)
+    s.wm_proc.kill()
+    s.wm_proc.wait(timeout=5)
+    check("window id # 0x" in s.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK", check_rc=False),
+          f"{s.wm}, killed, left _NET_SUPPORTING_WM_CHECK on the root window")
+    t0 = time.monotonic()
+    q = s.start_app(active=False)
+    mapped = time.monotonic() - t0
+    check(mapped <= 1, f"without a window manager the window maps within 1 s ({mapped:.2f} s)")
+    t0 = time.monotonic()
+    s.show_panel()
+    shown = time.monotonic() - t0
+    check(shown <= 1, f"the panel shows within 1 s of the click ({shown:.2f} s)")
+    check(s.app_proc.poll() is None, "program still running")
+
 
 def case_query(s, rows):
     s.start_x()
@@ -606,7 +645,7 @@ def case_panel(s, rows):
     check(s.app_proc.poll() is None, "program still running")
 
 
-def drag_title_bar(s, q, p, steps):
+def drag_title_bar(s, q, p, steps, off_screen=False):
     """Drags the query window by its title bar with the button held through every step, as a person does, and
     checks after each step that the window manager moved the window and that the panel followed it."""
     o = s.outer(q)
@@ -627,6 +666,8 @@ def drag_title_bar(s, q, p, steps):
             poll(lambda: ((g := s.outer(q)).x, g.y) == want_window, 3, 0.002,
                  f"the window manager to drag the window to {want_window}")
             want_panel = (want_window[0] + o.w, want_window[1])
+            if off_screen:
+                continue   # see case_drag
             poll(lambda: ((g := s.geometry(p)).x, g.y) == want_panel, 2, 0.002,
                  f"the panel to follow the drag to {want_panel}")
             delays.append((time.monotonic() - t0) * 1000)
@@ -643,6 +684,31 @@ def case_drag(s, rows):
     check_docked(s, q, p)
     drag_title_bar(s, q, p, [(40, 25), (60, 40), (-70, 90), (120, -30), (-50, -60)])
     check_docked(s, q, p, " after the drag")
+    # To the screen's right edge and past it: a manager keeps a window that moves itself on the screen, and the
+    # program must neither let it nor believe the panel stands where it asked (the server has it elsewhere).
+    drag_title_bar(s, q, p, [(SCREEN_W - s.outer(q).x - s.outer(q).w + 80, 0)], off_screen=True)
+    time.sleep(0.15)   # a few ticks with the window standing still
+    o, pg = s.outer(q), s.geometry(p)
+    if (pg.x, pg.y) == (o.x + o.w, o.y):
+        check_docked(s, q, p, " dragged past the screen's right edge")
+    elif s.wm != "xfwm4":
+        # openbox sends no answer to a refused request that could be counted from outside.
+        log(f"the window manager keeps the panel on the screen at {pg}, query outer {o}")
+    else:
+        # openbox and xfwm4 keep a tenth of a window that a client moves off the screen in sight, whichever way it
+        # asks. The program must see the panel where the server has it, not where it asked: it then asks again
+        # at every tick, and the manager answers each refused request with a synthetic ConfigureNotify.
+        log(f"the window manager keeps the panel on the screen at {pg}, query outer {o}")
+        events = os.path.join(s.tmp, "panel-events.txt")
+        watcher = s.spawn(["xev", "-id", str(p), "-event", "structure"], stdout=open(events, "w"))
+        time.sleep(0.5)
+        watcher.terminate()
+        watcher.wait(timeout=3)
+        with open(events, errors="replace") as f:
+            answers = f.read().count("synthetic YES")
+        check(answers >= 3, f"the program keeps asking for the panel's place at each tick ({answers} answers in "
+              "0.5 s), as it sees the panel where the server has it")
+    drag_title_bar(s, q, p, [(-300, 0)])
     # Hidden, the panel is still kept in place, so it shows at the right place when next shown.
     s.click(q, BTN_PANEL)
     poll(lambda: not s.geometry(p).mapped, 5, 0.01, "the panel to hide")
@@ -911,23 +977,26 @@ def main():
     ap.add_argument("--app", required=True)
     ap.add_argument("--roster", required=True)
     ap.add_argument("--artifacts", default=None)
+    ap.add_argument("--wm", default="openbox", choices=sorted(WINDOW_MANAGERS),
+                    help="window manager to run the case under (startup, panel and drag)")
     # 1.5 as the program is most often scaled; at 2 Qt asks the window manager for even sizes only.
     ap.add_argument("--scales", default="1.5,2", help="scale factors for the scaled case, comma-separated")
     args = ap.parse_args()
-    for tool in ("Xvfb", "openbox", "xdotool", "xclip", "xprop", "xwininfo", "wmctrl"):
+    for tool in ("Xvfb", WINDOW_MANAGERS[args.wm][0][0], "xdotool", "xclip", "xprop", "xwininfo", "wmctrl"):
         if shutil.which(tool) is None:
             log(f"FAIL: {tool} is not installed (see tools/debian-packages.txt)")
             return 1
 
     s = Session(os.path.abspath(args.app), args.artifacts)
     s.scales = [float(f) for f in args.scales.split(",")]
+    s.wm = args.wm
     # SIGTERM from ctest or a user becomes an exception, so the finally below still stops our processes.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
     t0 = time.monotonic()
     try:
         CASES[args.case](s, read_roster(args.roster))
     except (Failure, subprocess.TimeoutExpired) as e:
-        log(f"FAIL [{args.case}]: {e}")
+        log(f"FAIL [{args.case}, {args.wm}]: {e}")
         text = s.app_log_text().strip()
         if text:
             log("program output:\n" + text)
@@ -939,7 +1008,7 @@ def main():
         return 1
     finally:
         s.cleanup()
-    log(f"PASS [{args.case}] in {time.monotonic() - t0:.1f} s")
+    log(f"PASS [{args.case}, {args.wm}] in {time.monotonic() - t0:.1f} s")
     return 0
 
 
