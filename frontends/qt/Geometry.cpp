@@ -6,11 +6,11 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
-#include <QVariant>
 #include <QWidget>
 #include <QWindow>
 #include <cmath>
 #include <limits>
+#include <unordered_map>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -20,14 +20,29 @@ namespace {
 
 std::optional<QSizeF> g_screenOverride;
 
-// Kept on the window itself, in device pixels: the client rectangle a frameless window was last placed at exactly;
-// the frame its last placement allowed for; which of its outer sizes the program set; the unrounded centre the
-// program's position asked for; and the outer rectangle asked for by the procedure that is running now.
-constexpr char PlacedProperty[] = "_shell_placedExactly";
-constexpr char AssumedFrameProperty[] = "_shell_assumedFrame";
-constexpr char OuterSizeSetProperty[] = "_shell_outerSizeSet";
-constexpr char AskedCentreProperty[] = "_shell_askedCentre";
-constexpr char PendingProperty[] = "_shell_pendingOuter";
+// What the program has asked of a window, in device pixels. Plain data looked up by the window, so that a timer
+// tick that finds nothing moved costs two lookups and a comparison.
+struct Placement {
+    std::optional<QRect> placedExactly; // the client rectangle a frameless window was last placed at exactly
+    std::optional<QMargins> assumedFrame; // the frame its last placement allowed for
+    Qt::Orientations outerSizeSet;      // which of its outer sizes the program set
+    std::optional<QPointF> askedCentre; // the unrounded centre the program's position asked for
+    std::optional<QRect> pending;       // the outer rectangle asked for by the procedure that is running now
+};
+
+std::unordered_map<const QWidget*, Placement>& placements()
+{
+    static std::unordered_map<const QWidget*, Placement> byWindow;
+    return byWindow;
+}
+
+Placement& placementOf(const QWidget& window)
+{
+    auto [entry, added] = placements().try_emplace(&window);
+    if (added)
+        QObject::connect(&window, &QObject::destroyed, [&window] { placements().erase(&window); });
+    return entry->second;
+}
 
 qreal ratioOf(const QWidget& window)
 {
@@ -70,21 +85,22 @@ void placeOuter(QWidget& window, const QRect& device);
 // keeps its centre, so that a window centred before its frame was known stays centred.
 QRect settled(QWidget& window, const QRect& live)
 {
-    const QVariant assumed = window.property(AssumedFrameProperty);
-    const QMargins frame = frameDevice(window);
-    if (!assumed.isValid() || assumed.value<QMargins>() == frame)
+    Placement& placement = placementOf(window);
+    if (!placement.assumedFrame)
         return live;
-    const QMargins before = assumed.value<QMargins>();
+    const QMargins frame = frameDevice(window);
+    if (*placement.assumedFrame == frame)
+        return live;
+    const QMargins before = *placement.assumedFrame;
     const QRect client = live.marginsRemoved(frame);
     const QRect old = grown(client, before);
-    const auto sizeSet = Qt::Orientations::fromInt(window.property(OuterSizeSetProperty).toInt());
+    const Qt::Orientations sizeSet = placement.outerSizeSet;
     const QSize size(sizeSet & Qt::Horizontal ? old.width() : client.width() + frame.left() + frame.right(),
                      sizeSet & Qt::Vertical ? old.height() : client.height() + frame.top() + frame.bottom());
     // Where the program placed the window and nobody has moved it since, the centre it asked for, unrounded: the
     // manager may tell the frame before it has put the frame in place.
-    const QVariant asked = window.property(AskedCentreProperty);
-    const QPointF centre = asked.isValid() ? asked.toPointF() : QRectF(old).center();
-    window.setProperty(AskedCentreProperty, QVariant());
+    const QPointF centre = placement.askedCentre.value_or(QRectF(old).center());
+    placement.askedCentre.reset();
     const QRect outer(QPoint(int(std::lround(centre.x() - size.width() / 2.0)),
                              int(std::lround(centre.y() - size.height() / 2.0))),
                       size);
@@ -98,16 +114,15 @@ QRect settled(QWidget& window, const QRect& live)
 // placed exactly, unless Qt has moved it since.
 QRect outerDevice(const QWidget& window)
 {
-    const QVariant pending = window.property(PendingProperty);
-    if (pending.isValid())
-        return pending.toRect();
+    const Placement& placement = placementOf(window);
+    if (placement.pending)
+        return *placement.pending;
     if (const std::optional<QRect> live = windowsystem::liveOuterGeometry(window))
         return settled(const_cast<QWidget&>(window), *live);
     const qreal r = ratioOf(window);
-    const QVariant placed = window.property(PlacedProperty);
-    const QRect client = placed.isValid() && logicalFromDevice(placed.toRect(), r) == window.geometry()
-                             ? placed.toRect()
-                             : deviceFromLogical(window.geometry(), r);
+    const std::optional<QRect>& placed = placement.placedExactly;
+    const QRect client = placed && logicalFromDevice(*placed, r) == window.geometry() ? *placed
+                                                                                      : deviceFromLogical(window.geometry(), r);
     return grown(client, frameDevice(window));
 }
 
@@ -147,9 +162,9 @@ protected:
             QMetaObject::invokeMethod(
                 watched,
                 [window = static_cast<QWidget*>(watched)] {
-                    const QVariant placed = window->property(PlacedProperty);
-                    if (placed.isValid() && window->isVisible())
-                        windowsystem::placeExactly(*window, placed.toRect());
+                    const std::optional<QRect> placed = placementOf(*window).placedExactly;
+                    if (placed && window->isVisible())
+                        windowsystem::placeExactly(*window, *placed);
                 },
                 Qt::QueuedConnection);
         }
@@ -159,7 +174,7 @@ protected:
 
 void settleFrame(QWidget& window)
 {
-    if (window.property(AssumedFrameProperty).isValid())
+    if (placementOf(window).assumedFrame)
         outerDevice(window);
 }
 
@@ -180,30 +195,32 @@ void placeOuter(QWidget& window, const QRect& device)
     } else if (logical != window.geometry()) {
         window.setGeometry(logical);
     }
+    Placement& placement = placementOf(window);
     if (frame.isNull() && windowsystem::placeExactly(window, client)) {
-        if (!window.property(PlacedProperty).isValid())
+        if (!placement.placedExactly)
             window.installEventFilter(new ExactPlacementKeeper(&window));
-        window.setProperty(PlacedProperty, client);
+        placement.placedExactly = client;
     }
-    window.setProperty(AssumedFrameProperty, QVariant::fromValue(frame));
-    if (window.isVisible() && !window.property(PendingProperty).isValid()) {
+    placement.assumedFrame = frame;
+    if (window.isVisible() && !placement.pending) {
         // Until the procedure ends: the server has not answered yet when the next setter reads the window.
         QMetaObject::invokeMethod(
-            &window, [&window] { window.setProperty(PendingProperty, QVariant()); }, Qt::QueuedConnection);
+            &window, [&window] { placementOf(window).pending.reset(); }, Qt::QueuedConnection);
     }
     if (window.isVisible())
-        window.setProperty(PendingProperty, device);
+        placement.pending = device;
 }
 
-void askCentre(QWidget& window, std::optional<float> x, std::optional<float> y)
+// Remembers the centre a position asked for, unrounded, given the outer frame before the placement.
+void askCentre(QWidget& window, const QRect& outer, std::optional<float> x, std::optional<float> y)
 {
-    const QRect outer = outerDevice(window);
-    QPointF centre = window.property(AskedCentreProperty).toPointF();
+    Placement& placement = placementOf(window);
+    QPointF centre = placement.askedCentre.value_or(QPointF());
     if (x)
         centre.setX(*x + outer.width() / 2.0);
     if (y)
         centre.setY(*y + outer.height() / 2.0);
-    window.setProperty(AskedCentreProperty, centre);
+    placement.askedCentre = centre;
 }
 
 float screenDimension(bool width)
@@ -274,7 +291,7 @@ void setOuterLeft(QWidget& window, float twips)
     const QRect current = outerDevice(window);
     if (x != current.x())
         placeOuter(window, current.translated(x - current.x(), 0));
-    askCentre(window, devicePixels(twips, window), std::nullopt);
+    askCentre(window, current, devicePixels(twips, window), std::nullopt);
 }
 
 void setOuterTop(QWidget& window, float twips)
@@ -283,7 +300,7 @@ void setOuterTop(QWidget& window, float twips)
     const QRect current = outerDevice(window);
     if (y != current.y())
         placeOuter(window, current.translated(0, y - current.y()));
-    askCentre(window, std::nullopt, devicePixels(twips, window));
+    askCentre(window, current, std::nullopt, devicePixels(twips, window));
 }
 
 void setOuterWidth(QWidget& window, float twips)
@@ -295,7 +312,7 @@ void setOuterWidth(QWidget& window, float twips)
         throw RuntimeError::toolkitFailure(u"Width");
     if (width != current.width())
         placeOuter(window, QRect(current.topLeft(), QSize(width, current.height())));
-    window.setProperty(OuterSizeSetProperty, window.property(OuterSizeSetProperty).toInt() | Qt::Horizontal);
+    placementOf(window).outerSizeSet |= Qt::Horizontal;
 }
 
 void setOuterHeight(QWidget& window, float twips)
@@ -307,7 +324,7 @@ void setOuterHeight(QWidget& window, float twips)
         throw RuntimeError::toolkitFailure(u"Height");
     if (height != current.height())
         placeOuter(window, QRect(current.topLeft(), QSize(current.width(), height)));
-    window.setProperty(OuterSizeSetProperty, window.property(OuterSizeSetProperty).toInt() | Qt::Vertical);
+    placementOf(window).outerSizeSet |= Qt::Vertical;
 }
 
 float screenWidth()
