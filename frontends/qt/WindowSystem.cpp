@@ -332,24 +332,32 @@ private:
     std::map<xcb_window_t, Watched> m_windows; // by our own window
 };
 
-// The application's session for its display connection, made on first use.
+// The application's session for its display connection, made on first use. The application owns it, so it goes
+// with the application; the pointer spares looking it up (and the connection) on every tick.
+QPointer<X11Session> g_session;
+
 X11Session* sessionOf(xcb_connection_t* c)
 {
     if (!c)
         return nullptr;
-    for (QObject* child : qGuiApp->children()) {
-        auto* s = dynamic_cast<X11Session*>(child);
-        if (s && s->connection() == c)
-            return s->ready() ? s : nullptr;
+    if (!g_session || g_session->connection() != c) {
+        g_session = new X11Session(c);
+        g_session->setParent(qGuiApp);
     }
-    auto* s = new X11Session(c);
-    s->setParent(qGuiApp);
-    return s->ready() ? s : nullptr;
+    return g_session->ready() ? g_session.data() : nullptr;
+}
+
+// The session of the application's connection, without asking Qt for the connection once a session exists.
+X11Session* currentSession()
+{
+    if (g_session)
+        return g_session->ready() ? g_session.data() : nullptr;
+    return sessionOf(connection());
 }
 
 void session()
 {
-    sessionOf(connection());
+    currentSession();
 }
 
 X11Session::Watched* watchedOf(X11Session* s, const QWidget& window)
@@ -389,7 +397,7 @@ bool prepareToolkit()
 
 std::optional<QMargins> requestFrameExtents(QWidget& window)
 {
-    X11Session* s = sessionOf(connection());
+    X11Session* s = currentSession();
     if (!s)
         return std::nullopt;
     // xfwm4 answers for a window that asks for no decorations with the frame of a decorated one, then draws none.
@@ -407,7 +415,7 @@ std::optional<QMargins> requestFrameExtents(QWidget& window)
 
 std::optional<QMargins> frameExtents(QWidget& window)
 {
-    X11Session* s = sessionOf(connection());
+    X11Session* s = currentSession();
     if (!s)
         return std::nullopt;
     const auto id = static_cast<xcb_window_t>(window.winId());
@@ -438,7 +446,7 @@ void setFrameChangeHandler(void (*handler)(QWidget& window))
 
 void setSkipTaskbar(QWidget& window)
 {
-    X11Session* s = sessionOf(connection());
+    X11Session* s = currentSession();
     if (!s)
         return;
     const auto id = static_cast<xcb_window_t>(window.winId());
@@ -460,7 +468,7 @@ void setSkipTaskbar(QWidget& window)
 
 std::optional<QRect> liveOuterGeometry(const QWidget& window)
 {
-    X11Session* s = sessionOf(connection());
+    X11Session* s = currentSession();
     if (!s || !shownAndWhole(window))
         return std::nullopt;
     const auto id = static_cast<xcb_window_t>(window.internalWinId());
