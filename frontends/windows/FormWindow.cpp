@@ -216,12 +216,16 @@ RECT FormWindow::outerFrame()
     RECT window{};
     if (!m_window || !GetWindowRect(handle(), &window))
         throw RuntimeError::toolkitFailure(u"Form");
-    // The compositor answers for a window it shows; a hidden one keeps the band last measured.
-    if (IsWindowVisible(handle())) {
+    // Only a framed window has an invisible band. The compositor answers for a window it shows; a hidden one keeps
+    // the band last measured. Where it cannot answer (Windows 7 without Aero, Wine) it is not asked again: frames
+    // there are drawn whole.
+    if (m_askCompositor && m_layout.border != shell::Border::None && IsWindowVisible(handle())) {
         if (const std::optional<RECT> seen = compositedFrame(handle())) {
             const RECT band{seen->left - window.left, seen->top - window.top, window.right - seen->right,
                             window.bottom - seen->bottom};
             m_invisibleBand = plausibleBand(band) ? band : RECT{};
+        } else {
+            m_askCompositor = false;
         }
     }
     return {window.left + m_invisibleBand.left, window.top + m_invisibleBand.top,
@@ -254,7 +258,7 @@ std::vector<shell::ControlIndex> FormWindow::tabOrder() const
         if (kind == ControlKind::TextBox || kind == ControlKind::PushButton)
             order.push_back(index);
     }
-    std::ranges::stable_sort(order, {}, [this](shell::ControlIndex index) {
+    std::ranges::sort(order, {}, [this](shell::ControlIndex index) {
         return m_layout.controls[std::size_t(index)].tabIndex;
     });
     return order;

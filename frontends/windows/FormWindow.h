@@ -76,6 +76,7 @@ private:
     HWND m_lastFocus = nullptr;      // given back when the window is activated again
     // Invisible frame band (compositor's frame minus window rectangle), last measured while the window was shown.
     RECT m_invisibleBand{};
+    bool m_askCompositor = true;
     // Last, so that it goes first: the messages of a window being destroyed still find every other member.
     WindowHandle m_window;
 };
