@@ -50,8 +50,8 @@ const User32& user32()
 
 GetDpiForMonitorFn getDpiForMonitor()
 {
-    static const GetDpiForMonitorFn function = lookUp<GetDpiForMonitorFn>(systemLibrary(L"shcore.dll"),
-                                                                          "GetDpiForMonitor");
+    static const GetDpiForMonitorFn function =
+        lookUp<GetDpiForMonitorFn>(systemLibrary(L"shcore.dll"), "GetDpiForMonitor");
     return function;
 }
 
@@ -101,7 +101,8 @@ bool outerSizeForClient(int clientWidth, int clientHeight, DWORD style, DWORD ex
     RECT rect{0, 0, clientWidth, clientHeight};
     // Before Windows 10 1607 the frame does not scale per monitor, and the plain function gives the frame there is.
     const AdjustWindowRectExForDpiFn forDpi = user32().adjustWindowRectExForDpi;
-    const BOOL done = forDpi ? forDpi(&rect, style, FALSE, exStyle, dpi) : AdjustWindowRectEx(&rect, style, FALSE, exStyle);
+    const BOOL done =
+        forDpi ? forDpi(&rect, style, FALSE, exStyle, dpi) : AdjustWindowRectEx(&rect, style, FALSE, exStyle);
     if (!done)
         return false;
     outer = SIZE{rect.right - rect.left, rect.bottom - rect.top};

@@ -34,7 +34,9 @@ bool sameRect(const RECT& a, const RECT& b)
 // The invisible band around a framed window on Windows 10 and 11 is a few pixels wide; anything else is not one.
 bool plausibleBand(const RECT& band)
 {
-    const auto ok = [](LONG side) { return side >= 0 && side <= 64; };
+    const auto ok = [](LONG side) {
+        return side >= 0 && side <= 64;
+    };
     return ok(band.left) && ok(band.top) && ok(band.right) && ok(band.bottom);
 }
 
@@ -228,8 +230,8 @@ RECT FormWindow::outerFrame()
             m_askCompositor = false;
         }
     }
-    return {window.left + m_invisibleBand.left, window.top + m_invisibleBand.top,
-            window.right - m_invisibleBand.right, window.bottom - m_invisibleBand.bottom};
+    return {window.left + m_invisibleBand.left, window.top + m_invisibleBand.top, window.right - m_invisibleBand.right,
+            window.bottom - m_invisibleBand.bottom};
 }
 
 void FormWindow::placeOuterFrame(const RECT& frame, const char16_t* what)
@@ -258,9 +260,8 @@ std::vector<shell::ControlIndex> FormWindow::tabOrder() const
         if (kind == ControlKind::TextBox || kind == ControlKind::PushButton)
             order.push_back(index);
     }
-    std::ranges::sort(order, {}, [this](shell::ControlIndex index) {
-        return m_layout.controls[std::size_t(index)].tabIndex;
-    });
+    std::ranges::sort(order, {},
+                      [this](shell::ControlIndex index) { return m_layout.controls[std::size_t(index)].tabIndex; });
     return order;
 }
 

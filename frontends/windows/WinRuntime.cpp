@@ -85,9 +85,8 @@ void WinRuntime::createWindow(shell::FormId form, const shell::FormLayout& layou
     }
     // A window the platform closed is replaced; its dead object goes now.
     const bool icon = layout.hasProgramIcon;
-    m_windows[slotOf(form)] = std::make_unique<FormWindow>(m_instance, form, layout, owner,
-                                                           icon ? m_smallIcon.get() : nullptr,
-                                                           icon ? m_bigIcon.get() : nullptr);
+    m_windows[slotOf(form)] = std::make_unique<FormWindow>(
+        m_instance, form, layout, owner, icon ? m_smallIcon.get() : nullptr, icon ? m_bigIcon.get() : nullptr);
 }
 
 bool WinRuntime::isWindowVisible(shell::FormId form)
