@@ -56,7 +56,6 @@ struct DestroyIconFree {
 
 using WindowHandle = UniqueHandle<HWND, DestroyWindowFree>;
 using FontHandle = UniqueHandle<HFONT, DeleteObjectFree>;
-using BrushHandle = UniqueHandle<HBRUSH, DeleteObjectFree>;
 using IconHandle = UniqueHandle<HICON, DestroyIconFree>;
 
 } // namespace frontend
