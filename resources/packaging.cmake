@@ -1,10 +1,6 @@
-# Installation layout and the Debian package. Included by the top-level CMakeLists.txt once the executable exists.
+# Installation layout and the Debian package of the Linux program. Included by the top-level CMakeLists.txt once the
+# executable exists (the Windows zip: resources/windows/packaging.cmake).
 include(GNUInstallDirs)
-
-# The Windows program file carries the version record and the icon.
-if(WIN32)
-    target_sources(${APP_EXECUTABLE} PRIVATE ${PROJECT_BINARY_DIR}/generated/version.rc)
-endif()
 
 install(TARGETS ${APP_EXECUTABLE} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/cuixian-score-query.desktop
