@@ -228,7 +228,24 @@ int readVersion(const wchar_t* file)
             }
         }
     }
-    emit(out + "}}\n");
+    // The program file's icon as Explorer shows it: how many the file has, and the size of the first.
+    const UINT icons = ExtractIconExW(file, -1, nullptr, nullptr, 0);
+    int iconWidth = 0, iconHeight = 0;
+    HICON large = nullptr;
+    if (icons > 0 && ExtractIconExW(file, 0, &large, nullptr, 1) == 1 && large) {
+        ICONINFO info{};
+        if (GetIconInfo(large, &info)) {
+            BITMAP bitmap{};
+            GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+            iconWidth = bitmap.bmWidth;
+            iconHeight = info.hbmColor ? bitmap.bmHeight : bitmap.bmHeight / 2;
+            DeleteObject(info.hbmColor);
+            DeleteObject(info.hbmMask);
+        }
+        DestroyIcon(large);
+    }
+    emit(out + "}, \"icons\": " + std::to_string(icons) + ", \"icon_size\": [" + std::to_string(iconWidth) + ", " +
+         std::to_string(iconHeight) + "]}\n");
     return 0;
 }
 
