@@ -1,0 +1,399 @@
+"""The Windows program as e2e.py's cases see it: WineSession answers the harness's questions about windows through
+the test tool run under Wine, and a few cases check what only a Windows window has (styles, owner, icon, Alt+F4 on
+the panel). Loaded by e2e.py for --target windows; see wine.py for the prefix the session runs in."""
+
+import json
+import math
+import os
+import re
+import subprocess
+import tempfile
+import time
+
+import wine
+from e2e import (BOX_TITLE, BTN_PANEL, CLIENT_H, CLIENT_W, PANEL_TITLE, TEXT_ID, TEXT_TICKET, TITLE, Failure,
+                 Geometry, Session, _die_with_parent, check, check_docked, drag_title_bar, log, poll)
+
+# A message box's text and its one button (user32's dialog template).
+BOX_TEXT_ID, IDOK = 0xFFFF, 1
+
+
+def twips_to_pixels(twips, dpi):
+    # Halves away from zero, as the program's own conversion rounds (Python's round() would go to even).
+    return math.floor(twips * dpi / 1440 + 0.5)
+
+
+class WineSession(Session):
+    """One Xvfb with Wine's virtual desktop on it, the program started by wine, the test tool to read windows.
+    Window ids here are the program's HWNDs; coordinates are desktop coordinates, which are root coordinates."""
+
+    target = "windows"
+
+    def __init__(self, app, artifacts, prefix_dir, tool):
+        super().__init__(app, artifacts)
+        self.prefix_dir = prefix_dir
+        self.tool_exe = tool
+        self.dpi = 96
+
+    # --- session -------------------------------------------------------------------------------------------------
+
+    def start_x(self, size=wine.SCREEN):
+        for path in (self.tool_exe, self.app):
+            if not os.path.isfile(path):
+                raise Failure(f"{path} is missing: build it first (tools/build-windows.sh builds the program)")
+        if not os.path.isdir(os.path.join(self.prefix_dir, "prefix", "drive_c")):
+            raise Failure(f"no booted prefix in {self.prefix_dir}: run the wine_prefix fixture (wine.py setup)")
+        self.display, _ = wine.start_xvfb(self.tmp, size, self.procs, self.pipes, _die_with_parent)
+        self.env = wine.wine_env(self.prefix_dir, self.display)
+        self.desktop = f"e2e-{self.display[1:]}-{os.getpid()}"
+        self.set_dpi(96)
+        log(f"display {self.display}, Wine's virtual desktop {self.desktop}, no window manager")
+
+    def set_dpi(self, dpi):
+        """This session's desktop and Windows' display resolution, for the programs started from now on."""
+        reg = os.path.join(self.tmp, "session.reg")
+        wine.write_reg(reg, wine.SESSION_REG.format(desktop=self.desktop, width=wine.SCREEN[0], height=wine.SCREEN[1],
+                                                    dpi=dpi))
+        self.wine_run("regedit", "/S", reg)
+        self.dpi = dpi
+        self.scale = dpi / 96   # layout pixels to device pixels, for clicks
+
+    def start_app(self, prefix=(), args=(), env=None):
+        self.app_log = open(os.path.join(self.tmp, "app.log"), "w")
+        self.app_proc = self.spawn(list(prefix) + [wine.WINE, self.app] + list(args), stdout=self.app_log,
+                                   stderr=subprocess.STDOUT, env=dict(self.env, **(env or {})),
+                                   cwd=os.path.dirname(self.app))
+        self.app_pid = None
+        t0 = time.monotonic()
+
+        def shown():
+            if self.app_proc.poll() is not None:
+                raise Failure(f"the program ended with status {self.app_proc.returncode} before showing its window")
+            return self.find_visible(TITLE)
+        self.query = poll(shown, 30, 0.05, "the query window")
+        # Windows' own process id, as the tool reports it.
+        self.app_pid = self.pid_of(self.query)
+        log(f"query window {self.query} visible after {time.monotonic() - t0:.2f} s")
+        poll(lambda: self.active_window() == self.query, 5, 0.05, "the query window to become active")
+        return self.query
+
+    def cleanup(self):
+        display = self.display
+        super().cleanup()
+        # The virtual desktop's explorer ends with its display; wait for it, so that the next session opens the
+        # desktop on its own display instead of meeting this one's.
+        if display:
+            prefix = self.env["WINEPREFIX"]
+            deadline = time.monotonic() + 5
+            while (left := self.wine_processes_on(prefix, display)) and time.monotonic() < deadline:
+                time.sleep(0.05)
+            for pid in left:
+                try:
+                    os.kill(pid, 9)
+                except ProcessLookupError:
+                    pass
+
+    @staticmethod
+    def wine_processes_on(prefix, display):
+        needle = b"DISPLAY=" + display.encode() + b"\0"
+        left = []
+        for pid in wine.processes_of_prefix(prefix):
+            try:
+                with open(f"/proc/{pid}/environ", "rb") as f:
+                    if needle in f.read():
+                        with open(f"/proc/{pid}/stat") as s:
+                            if s.read().rsplit(")", 1)[1].split()[0] != "Z":
+                                left.append(pid)
+            except OSError:
+                pass
+        return left
+
+    # --- the test tool -------------------------------------------------------------------------------------------
+
+    def wine_run(self, *argv):
+        """Runs a Windows command to its end; returns its status and output."""
+        # Output through a file, not a pipe: a Wine process the command's start brings up (the desktop's explorer)
+        # inherits the command's output, and reading a pipe to its end would wait for that process.
+        with tempfile.TemporaryFile(dir=self.tmp) as out:
+            r = subprocess.run([wine.WINE, *argv], env=self.env, stdin=subprocess.DEVNULL, stdout=out,
+                               stderr=subprocess.DEVNULL, timeout=30)
+            out.seek(0)
+            return r.returncode, out.read().decode("utf-8", errors="replace")
+
+    def tool(self, *args):
+        rc, text = self.wine_run(self.tool_exe, *args)
+        try:
+            data = json.loads(text)
+        except json.JSONDecodeError:
+            raise Failure(f"wintool {' '.join(args)} (status {rc}) printed {text[:300]!r}")
+        if "error" in data:
+            return None
+        return data
+
+    def windows(self):
+        return self.tool("windows")["windows"]
+
+    def info(self, hwnd):
+        return next((w for w in self.windows() if w["hwnd"] == hwnd), None)
+
+    def controls(self, hwnd):
+        return self.tool("controls", str(hwnd))
+
+    # --- what e2e.py asks about windows --------------------------------------------------------------------------
+
+    @staticmethod
+    def _geometry(rect, visible):
+        return Geometry(rect[0], rect[1], rect[2] - rect[0], rect[3] - rect[1], visible)
+
+    def geometry(self, wid):
+        w = self.info(wid)
+        return w and self._geometry(w["client"], w["visible"])
+
+    def outer(self, wid):
+        w = self.info(wid)
+        return w and self._geometry(w["rect"], w["visible"])
+
+    def frame_extents(self, wid):
+        w = self.info(wid)
+        if not w:
+            return None
+        r, c = w["rect"], w["client"]
+        return (c[0] - r[0], r[2] - c[2], c[1] - r[1], r[3] - c[3])
+
+    def windows_by_name(self, title):
+        return [w["hwnd"] for w in self.windows() if w["text"] == title]
+
+    def windows_of_pid(self, pid):
+        # The per-thread IME windows that user32 makes are no windows of the program's own.
+        return [w["hwnd"] for w in self.windows() if w["pid"] == pid and w["class"] != "IME"]
+
+    def pid_of(self, wid):
+        w = self.info(wid)
+        return w and w["pid"]
+
+    def find_visible(self, title):
+        for w in self.windows():
+            if w["text"] == title and w["visible"] and w["class"] != wine.BOX_CLASS and \
+                    (self.app_pid is None or w["pid"] == self.app_pid):
+                return w["hwnd"]
+        return None
+
+    def active_window(self):
+        return next((w["hwnd"] for w in self.windows() if w["foreground"]), None)
+
+    def client_list(self):
+        """The windows the taskbar lists, by Windows' rule: visible, and an unowned non-tool window or an app
+        window."""
+        return [w["hwnd"] for w in self.windows() if w["visible"] and in_taskbar(w)]
+
+    def prop(self, wid, name):
+        raise Failure(f"X property {name} asked of a Wine window: this check is for the Linux program only")
+
+    # --- reading what the screen shows --------------------------------------------------------------------------
+
+    def control_at(self, pos):
+        """The control of the query window under a point given in layout pixels of its client area."""
+        data = self.controls(self.query)
+        if not data:
+            raise Failure("the query window is gone")
+        scale = self.dpi / 96
+        x, y = data["client"][0] + round(pos[0] * scale), data["client"][1] + round(pos[1] * scale)
+        hits = [c for c in data["controls"] if c["visible"] and c["rect"][0] <= x < c["rect"][2] and
+                c["rect"][1] <= y < c["rect"][3]]
+        if not hits:
+            raise Failure(f"no control at {pos} of the query window")
+        return min(hits, key=lambda c: (c["rect"][2] - c["rect"][0]) * (c["rect"][3] - c["rect"][1]))
+
+    def read_box(self, pos):
+        return self.control_at(pos)["text"]
+
+    def read_focused(self):
+        data = self.controls(self.query)
+        focused = next((c for c in data["controls"] if c["hwnd"] == data["focus"]), None)
+        if focused is None:
+            raise Failure("no control of the query window has the focus")
+        return focused["text"]
+
+    def find_message_box(self, timeout=5):
+        def visible_box():
+            return next((w["hwnd"] for w in self.windows() if w["class"] == wine.BOX_CLASS and w["visible"] and
+                         w["text"] == BOX_TITLE and w["pid"] == self.app_pid), None)
+        return poll(visible_box, timeout, 0.05, f"a message box titled {BOX_TITLE!r}")
+
+    def message_box(self, box):
+        """The box's text and the caption of its OK button."""
+        data = self.controls(box)
+        if not data:
+            raise Failure("the message box is gone")
+        texts = [c["text"] for c in data["controls"] if c["id"] == BOX_TEXT_ID]
+        buttons = [c for c in data["controls"] if c["class"].lower() == "button"]
+        ok = [c["text"] for c in buttons if c["id"] == IDOK]
+        return data, (texts[0] if texts else None), (ok[0] if ok else None), buttons
+
+    def check_message_box(self, box, text):
+        data, shown, ok, buttons = self.message_box(box)
+        check(data["text"] == BOX_TITLE, f"message box titled {BOX_TITLE!r}")
+        check(shown == text, f"message box says {shown!r}")
+        check(ok == "确定" and len(buttons) == 1, f"one button, {ok!r} ({len(buttons)} buttons)")
+        icons = [c for c in data["controls"] if c["image"] and c["visible"]]
+        check(not icons, f"no icon in the message box ({len(icons)} pictures shown)")
+        check(data["owner"] == self.query, "message box owned by the query window")
+
+    def icon_colours(self, hwnd):
+        """Yellow and red pixels in the title bar's icon spot: the program's icon is red strokes on yellow, and
+        neither Wine's stand-in icon nor the caption has either. (Wine cannot tell another process a window's class
+        icon, so the title bar is read as a person sees it.)"""
+        w = self.info(hwnd)
+        left, top = w["rect"][0], w["rect"][1]
+        width, height = 4 + round(20 * self.dpi / 96), w["client"][1] - top
+        shot = os.path.join(self.tmp, "icon.png")
+        self.run("/usr/bin/import", "-display", self.display, "-window", "root", "-crop",
+                 f"{width}x{height}+{left}+{top}", shot, timeout=20)
+        histogram = self.run("/usr/bin/convert", shot, "-format", "%c", "histogram:info:-")
+        yellow = red = 0
+        for count, r, g, b in re.findall(r"(\d+): \(\s*(\d+),\s*(\d+),\s*(\d+)", histogram):
+            r, g, b = int(r), int(g), int(b)
+            yellow += int(count) if r > 200 and g > 200 and b < 90 else 0
+            red += int(count) if r > 200 and g < 90 and b < 90 else 0
+        return yellow, red
+
+
+def in_taskbar(w):
+    return bool(w["exstyle"] & wine.WS_EX_APPWINDOW) or (not w["owner"] and not w["exstyle"] & wine.WS_EX_TOOLWINDOW)
+
+
+def check_fixed_frame(s, q, dpi):
+    w = s.info(q)
+    check(w["text"] == TITLE, f"title is {TITLE!r}")
+    yellow, red = s.icon_colours(q)
+    check(yellow >= 20 and red >= 10, f"the program's icon in the title bar ({yellow} yellow, {red} red pixels)")
+    check(in_taskbar(w) and q in s.client_list(), "query window has its taskbar entry")
+    style = w["style"]
+    check(style & wine.WS_CAPTION == wine.WS_CAPTION and style & wine.WS_SYSMENU, f"title bar and close box "
+          f"(style 0x{style:08x})")
+    check(not style & (wine.WS_MINIMIZEBOX | wine.WS_MAXIMIZEBOX), "no minimise or maximise box")
+    check(not style & wine.WS_THICKFRAME, "thin frame: no sizing border")
+    g = s.geometry(q)
+    want = (twips_to_pixels(9090, dpi), twips_to_pixels(5025, dpi))
+    check((g.w, g.h) == want, f"client area {g.w}x{g.h} is 9090 x 5025 twips at {dpi} dpi {want}")
+    return w
+
+
+def check_centred(s, q):
+    o = s.outer(q)
+    cx, cy = (wine.SCREEN[0] - o.w) / 2, (wine.SCREEN[1] - o.h) / 2
+    check(abs(o.x - cx) <= 1 and abs(o.y - cy) <= 1,
+          f"outer frame {o} centred on {wine.SCREEN[0]}x{wine.SCREEN[1]} (expected left {cx}, top {cy})")
+
+
+def check_panel_window(s, q, p):
+    w = s.info(p)
+    check(w["text"] == PANEL_TITLE, f"panel titled {PANEL_TITLE!r}")
+    check(w["owner"] == q, "panel owned by the query window")
+    check(w["exstyle"] & wine.WS_EX_TOOLWINDOW and not in_taskbar(w) and p not in s.client_list(),
+          "panel is a tool window, not on the taskbar")
+    check(not w["style"] & wine.WS_CAPTION and not w["style"] & wine.WS_THICKFRAME and
+          w["rect"] == w["client"], "panel has no frame and no title bar")
+
+
+def case_startup(s, rows):
+    s.start_x()
+    q = s.start_app()
+    time.sleep(0.2)   # a few timer ticks, so a panel shown by mistake would be seen
+    ours = [h for h in s.windows_of_pid(s.app_pid) if (w := s.info(h)) and w["visible"]]
+    check(ours == [q], f"exactly one visible window of the program (found {len(ours)})")
+    check_fixed_frame(s, q, 96)
+    check_centred(s, q)
+    # Typing without a click lands in the identity-card box.
+    s.type("34012219920505X0ab")
+    check(s.read_focused() == "34012219920505X0ab", "typed text reads back from the focused box")
+    check(s.read_box(TEXT_TICKET) == "", "ticket box is still empty")
+    check(s.read_box(TEXT_ID) == "34012219920505X0ab", "the typed text is in the identity-card box")
+    # Enter and Escape do nothing: no button is a default or cancel button.
+    s.key("Return")
+    s.key("Escape")
+    time.sleep(0.2)
+    check(s.find_visible(TITLE) == q and s.read_box(TEXT_ID) == "34012219920505X0ab", "Enter and Escape change nothing")
+    check(s.app_proc.poll() is None, "program still running")
+
+
+def case_panel(s, rows):
+    s.start_x()
+    q = s.start_app()
+    time.sleep(0.15)
+    check(s.find_visible(PANEL_TITLE) is None, "no panel visible before the first click")
+    p = s.show_panel()
+    check_panel_window(s, q, p)
+    check_docked(s, q, p)
+    drag_title_bar(s, q, p, [(40, 25), (60, 40), (-70, 90), (120, -30), (-50, -60)])
+    check_docked(s, q, p, " after the drag")
+
+    s.click(q, BTN_PANEL)
+    poll(lambda: not s.info(p)["visible"], 5, 0.05, "the panel to hide")
+    log("  ok: second click hides the panel")
+    drag_title_bar_hidden = [(-60, 30), (90, 70)]
+    o = s.outer(q)
+    press = (o.x + o.w // 3, o.y + s.frame_extents(q)[2] // 2)
+    s.run("xdotool", "mousemove", str(press[0]), str(press[1]), "mousedown", "1")
+    x, y = press
+    for dx, dy in drag_title_bar_hidden:
+        x, y = x + dx, y + dy
+        s.run("xdotool", "mousemove", str(x), str(y))
+        time.sleep(0.1)
+    s.run("xdotool", "mouseup", "1")
+    p = s.show_panel()
+    check_docked(s, q, p, " shown again after a drag while hidden")
+
+    # Alt+F4 on the panel closes it; the timer loads it again, hidden, and the button shows it in place.
+    g = s.geometry(p)
+    s.run("xdotool", "mousemove", str(g.x + g.w // 2), str(g.y + g.h - 10), "click", "1")
+    poll(lambda: s.active_window() == p, 5, 0.05, "the panel to take the focus after a click on it")
+    s.key("alt+F4")
+    poll(lambda: s.info(p) is None, 5, 0.05, "Alt+F4 to close the panel")
+    log("  ok: Alt+F4 closed the panel")
+    again = poll(lambda: next((w["hwnd"] for w in s.windows() if w["text"] == PANEL_TITLE and
+                               w["pid"] == s.app_pid), None), 2, 0.05, "the panel to be loaded again")
+    check(not s.info(again)["visible"], "the panel is loaded again, hidden")
+    check(s.find_visible(TITLE) == q and s.app_proc.poll() is None, "the query window stays")
+    p = s.show_panel()
+    check_panel_window(s, q, p)
+    check_docked(s, q, p, " after Alt+F4 on the panel and a click on the button")
+
+
+def case_scaled(s, rows):
+    """At 144 dpi (150 %), as Windows' display settings set it: the layout scales through the window's own
+    resolution and the panel stays flush."""
+    s.start_x()
+    s.set_dpi(144)
+    q = s.start_app()
+    check(s.info(q)["dpi"] == 144, f"the window runs at 144 dpi ({s.info(q)['dpi']})")
+    check_fixed_frame(s, q, 144)
+    check_centred(s, q)
+    # The controls scale too: the identity-card box is 3615 x 495 twips.
+    box = s.control_at(TEXT_ID)
+    w, h = box["rect"][2] - box["rect"][0], box["rect"][3] - box["rect"][1]
+    check((w, h) == (twips_to_pixels(3615, 144), twips_to_pixels(495, 144)),
+          f"identity-card box {w}x{h} is 3615 x 495 twips at 144 dpi")
+    p = s.show_panel()
+    check_docked(s, q, p)
+
+
+def case_command_line(s, rows):
+    """Arguments as a user or a shortcut might add them change nothing."""
+    s.start_x()
+    q = s.start_app(args=["/S", "-geometry", "100x100+0+0", "--roster", "C:\\x.tsv", "34012219920505X0ab"])
+    ours = [h for h in s.windows_of_pid(s.app_pid) if (w := s.info(h)) and w["visible"]]
+    check(ours == [q], f"exactly one visible window of the program (found {len(ours)})")
+    check_fixed_frame(s, q, 96)
+    check_centred(s, q)
+    check(s.read_box(TEXT_ID) == "" and s.read_box(TEXT_TICKET) == "", "both inputs empty")
+    check(s.app_proc.poll() is None, "program still running")
+
+
+# Cases whose Windows form differs from the Linux one; the others run as they are.
+CASES = {
+    "startup": case_startup,
+    "panel": case_panel,
+    "scaled": case_scaled,
+    "command_line": case_command_line,
+}

@@ -1,0 +1,252 @@
+#!/usr/bin/python3
+"""The Windows program under Wine, for the end-to-end harness.
+
+Two parts:
+
+* The prefix fixture (`wine.py setup|cleanup --prefix DIR`): ctest boots one fresh WINEPREFIX per run, seeded before
+  its first start with the virtual desktop, the Chinese face substitutes and no crash dialog, and keeps its
+  wineserver alive for the cases; cleanup ends the wineserver and whatever Wine left running.
+* `WineSession`, the adapter e2e.py uses with --target windows: the same steps as its X11 session (start the program,
+  click, type, read a box, find a window's outer frame and a message box), carried out on Wine's windows. Input still
+  goes through xdotool onto the real windows; what the program shows is read by tests/windows/wintool.exe, run in the
+  same prefix and desktop (FindWindow, EnumChildWindows, WM_GETTEXT, GetWindowRect).
+
+Wine's virtual desktop draws Windows' own frames and runs Windows' move loop, so no X window manager runs in a
+Windows session, and a desktop coordinate is a root-window coordinate (the desktop window sits at 0,0 of its Xvfb).
+Only one Wine session may use the prefix at a time: its virtual desktop lives on the display of the session that
+first opened it. ctest serialises the cases with a resource lock.
+"""
+
+import argparse
+import json
+import os
+import select
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+WINE = "/usr/lib/wine/wine64" if os.path.exists("/usr/lib/wine/wine64") else "wine"
+WINESERVER = shutil.which("wineserver") or "/usr/lib/wine/wineserver"
+SCREEN = (1280, 1024)
+LOCALE = "zh_CN.UTF-8"
+
+# winebus/wineusb poll for devices (3 % of a core), mscoree and mshtml would offer to download Mono and Gecko, and
+# winemenubuilder would write menu entries and file associations into the home folder.
+DLL_OVERRIDES = "winebus.sys,wineusb.sys,mscoree,mshtml,winemenubuilder.exe="
+
+# Written by regedit before the program's first start: Wine's virtual desktop, the faces a Chinese Windows has
+# under the names the program asks for, and no crash dialog (it would block a test until its timeout).
+SEED_REG = r"""Windows Registry Editor Version 5.00
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer]
+"Desktop"="Default"
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]
+"Default"="{width}x{height}"
+
+[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes]
+"宋体"="AR PL UMing CN"
+"黑体"="Noto Sans Mono CJK SC"
+
+[HKEY_CURRENT_USER\Software\Wine\WineDbg]
+"ShowCrashDialog"=dword:00000000
+"""
+
+# Each session's own virtual desktop, and the screen resolution as Windows' display settings keep it (96 = 100 %).
+# A desktop lives on the display of the session that opened it, and the server keeps it a moment after its last
+# window goes: a session reusing the name of the one before could meet the old desktop on a display now gone.
+SESSION_REG = r"""Windows Registry Editor Version 5.00
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer]
+"Desktop"="{desktop}"
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]
+"{desktop}"="{width}x{height}"
+
+[HKEY_CURRENT_USER\Control Panel\Desktop]
+"LogPixels"=dword:{dpi:08x}
+"""
+
+# Window styles (winuser.h).
+WS_MAXIMIZEBOX, WS_MINIMIZEBOX, WS_THICKFRAME = 0x00010000, 0x00020000, 0x00040000
+WS_SYSMENU, WS_CAPTION, WS_POPUP, WS_CLIPSIBLINGS = 0x00080000, 0x00C00000, 0x80000000, 0x04000000
+WS_EX_TOOLWINDOW, WS_EX_APPWINDOW = 0x00000080, 0x00040000
+BOX_CLASS = "#32770"
+
+
+def log(msg):
+    print(msg, flush=True)
+
+
+def write_reg(path, text):
+    """A .reg file as regedit reads it everywhere: UTF-16LE with a byte-order mark and CRLF lines."""
+    with open(path, "wb") as f:
+        f.write(b"\xff\xfe" + text.replace("\n", "\r\n").encode("utf-16-le"))
+
+
+def locale_available(name=LOCALE):
+    out = subprocess.run(["locale", "-a"], capture_output=True, text=True).stdout.split()
+    return name.lower().replace("-", "") in {n.lower().replace("-", "") for n in out}
+
+
+def wine_env(prefix_dir, display=None):
+    """The environment of every Wine process of the suite: the prefix, a home folder of its own, no session bus."""
+    env = {k: v for k, v in os.environ.items()
+           if k not in ("WAYLAND_DISPLAY", "XAUTHORITY", "SESSION_MANAGER", "DBUS_SESSION_BUS_ADDRESS", "LC_ALL",
+                        "WINEARCH", "WINESERVER", "WINELOADER")}
+    home = os.path.join(prefix_dir, "home")
+    env.update(WINEPREFIX=os.path.join(prefix_dir, "prefix"), WINEDEBUG="-all", WINEDLLOVERRIDES=DLL_OVERRIDES,
+               LANG=LOCALE, LC_ALL=LOCALE, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
+               XDG_CACHE_HOME=os.path.join(home, ".cache"), XDG_DATA_HOME=os.path.join(home, ".local", "share"),
+               XDG_RUNTIME_DIR=os.path.join(prefix_dir, "runtime"),
+               # Nothing to autolaunch a bus daemon for: a client that asks for the session bus gets an error.
+               DBUS_SESSION_BUS_ADDRESS="disabled:")
+    if display:
+        env["DISPLAY"] = display
+    else:
+        env.pop("DISPLAY", None)
+    return env
+
+
+def start_xvfb(tmp, size=SCREEN, procs=None, pipes=None, preexec_fn=None):
+    """Xvfb on a free display number, without a window manager. Returns (display, process)."""
+    for n in range(400, 700):
+        if os.path.exists(f"/tmp/.X{n}-lock") or os.path.exists(f"/tmp/.X11-unix/X{n}"):
+            continue
+        rfd, wfd = os.pipe()
+        p = subprocess.Popen(["Xvfb", f":{n}", "-screen", "0", f"{size[0]}x{size[1]}x24", "-nolisten", "tcp",
+                              "-noreset", "-displayfd", str(wfd)],
+                             pass_fds=(wfd,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                             stderr=open(os.path.join(tmp, f"xvfb-{n}.log"), "w"), preexec_fn=preexec_fn)
+        os.close(wfd)
+        data = b""
+        deadline = time.monotonic() + 10
+        while not data.endswith(b"\n") and time.monotonic() < deadline:
+            ready, _, _ = select.select([rfd], [], [], 0.1)
+            chunk = os.read(rfd, 64) if ready else b""
+            if ready and not chunk:
+                break
+            data += chunk
+        # The pipe stays open while Xvfb runs: it dies if its newline meets a closed pipe.
+        if pipes is not None:
+            pipes.append(rfd)
+        if data.strip() == str(n).encode():
+            if procs is not None:
+                procs.append(p)
+            return f":{n}", p
+        if p.poll() is None:
+            p.kill()
+        p.wait(timeout=3)
+        if pipes is None:
+            os.close(rfd)
+    raise RuntimeError("no free X display number between :400 and :699")
+
+
+def processes_of_prefix(wineprefix):
+    """PIDs of the processes whose environment names this prefix (Wine's own, and what they started)."""
+    found = []
+    needle = b"WINEPREFIX=" + os.fsencode(wineprefix) + b"\0"
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit() or int(entry) == os.getpid():
+            continue
+        try:
+            with open(f"/proc/{entry}/environ", "rb") as f:
+                if needle in f.read() + b"\0":
+                    found.append(int(entry))
+        except OSError:
+            pass
+    return found
+
+
+# --- the fixture -----------------------------------------------------------------------------------------------------
+
+
+def setup(prefix_dir, tool):
+    for what, ok in (("wine64 (package wine64)", os.path.exists(WINE) or shutil.which(WINE)),
+                     ("Xvfb (package xvfb)", shutil.which("Xvfb")),
+                     (f"the {LOCALE} locale (tools/setup.sh generates it)", locale_available()),
+                     (f"the test tool {tool}", os.path.isfile(tool))):
+        if not ok:
+            log(f"FAIL: {what} is missing")
+            return 1
+    cleanup(prefix_dir, quiet=True)
+    shutil.rmtree(prefix_dir, ignore_errors=True)
+    for sub in ("prefix", "home", "runtime"):
+        os.makedirs(os.path.join(prefix_dir, sub), mode=0o700)
+    tmp = tempfile.mkdtemp(prefix="wine-boot-")
+    display, xvfb = start_xvfb(tmp)
+    env = wine_env(prefix_dir, display)
+    try:
+        # The wineserver is started first, on its own, with its output in a file: a server started by a wine
+        # command inherits that command's output, and a caller reading the output to its end would wait for it.
+        with open(os.path.join(prefix_dir, "wineserver.log"), "w") as out:
+            subprocess.run([WINESERVER, "-p"], env=env, stdin=subprocess.DEVNULL, stdout=out, stderr=out,
+                           start_new_session=True, check=True, timeout=30)
+        reg = os.path.join(prefix_dir, "seed.reg")
+        write_reg(reg, SEED_REG.format(width=SCREEN[0], height=SCREEN[1]))
+        t0 = time.monotonic()
+        # The first command in a fresh prefix boots it; regedit then imports the seed before any program runs.
+        with open(os.path.join(prefix_dir, "boot.log"), "w") as out:
+            r = subprocess.run([WINE, "regedit", "/S", reg], env=env, stdin=subprocess.DEVNULL, stdout=out,
+                               stderr=subprocess.STDOUT, timeout=180)
+        boot = time.monotonic() - t0
+        if r.returncode != 0:
+            log(f"FAIL: booting the prefix and importing the seed failed with status {r.returncode}")
+            return 1
+        r = subprocess.run([WINE, "reg", "query", r"HKCU\Software\Wine\Explorer\Desktops", "/v", "Default"], env=env,
+                           stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
+        seen = r.stdout.decode("utf-8", errors="replace")
+        if f"{SCREEN[0]}x{SCREEN[1]}" not in seen:
+            log(f"FAIL: the seeded virtual desktop is not in the registry: {seen.strip()!r}")
+            return 1
+        log(f"prefix {env['WINEPREFIX']} booted and seeded in {boot:.1f} s")
+        with open(os.path.join(prefix_dir, "boot-seconds"), "w") as f:
+            f.write(f"{boot:.2f}\n")
+        return 0
+    finally:
+        # The boot's desktop window goes with its display; the next session opens the desktop on its own.
+        xvfb.terminate()
+        xvfb.wait(timeout=10)
+        shutil.rmtree(tmp, ignore_errors=True)
+
+
+def cleanup(prefix_dir, quiet=False):
+    env = wine_env(prefix_dir)
+    wineprefix = env["WINEPREFIX"]
+    if os.path.isdir(wineprefix):
+        subprocess.run([WINESERVER, "-k"], env=env, stdin=subprocess.DEVNULL, capture_output=True, timeout=30)
+    # Whatever is still alive with this prefix in its environment, a session bus daemon included.
+    deadline = time.monotonic() + 5
+    while (left := processes_of_prefix(wineprefix)) and time.monotonic() < deadline:
+        for pid in left:
+            try:
+                os.kill(pid, signal.SIGTERM if time.monotonic() < deadline - 3 else signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+        time.sleep(0.1)
+    left = processes_of_prefix(wineprefix)
+    if left:
+        log(f"FAIL: processes of the prefix still running: {left}")
+        return 1
+    if not quiet:
+        log(f"nothing of {wineprefix} left running")
+    return 0
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    ap.add_argument("action", choices=("setup", "cleanup"))
+    ap.add_argument("--prefix", required=True, help="folder for the prefix, its home folder and logs")
+    ap.add_argument("--tool", help="wintool.exe, checked to be there before booting")
+    args = ap.parse_args()
+    prefix_dir = os.path.abspath(args.prefix)
+    if args.action == "setup":
+        return setup(prefix_dir, os.path.abspath(args.tool or ""))
+    return cleanup(prefix_dir)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
