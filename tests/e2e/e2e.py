@@ -691,23 +691,29 @@ def case_drag(s, rows):
     o, pg = s.outer(q), s.geometry(p)
     if (pg.x, pg.y) == (o.x + o.w, o.y):
         check_docked(s, q, p, " dragged past the screen's right edge")
-    elif s.wm != "xfwm4":
-        # openbox sends no answer to a refused request that could be counted from outside.
-        log(f"the window manager keeps the panel on the screen at {pg}, query outer {o}")
     else:
         # openbox and xfwm4 keep a tenth of a window that a client moves off the screen in sight, whichever way it
-        # asks. The program must see the panel where the server has it, not where it asked: it then asks again
-        # at every tick, and the manager answers each refused request with a synthetic ConfigureNotify.
+        # asks. The program must see the panel where the server has it, not where it asked: it then asks again at
+        # every tick. Both ways of asking can be seen from outside: xfwm4 answers each refused ConfigureRequest with
+        # a synthetic ConfigureNotify, and a _NET_MOVERESIZE_WINDOW goes to the root window, where any client may
+        # listen (openbox answers that one with nothing).
         log(f"the window manager keeps the panel on the screen at {pg}, query outer {o}")
         events = os.path.join(s.tmp, "panel-events.txt")
-        watcher = s.spawn(["xev", "-id", str(p), "-event", "structure"], stdout=open(events, "w"))
+        root_events = os.path.join(s.tmp, "root-events.txt")
+        watchers = [s.spawn(["xev", "-id", str(p), "-event", "structure"], stdout=open(events, "w")),
+                    s.spawn(["xev", "-root", "-event", "substructure"], stdout=open(root_events, "w"))]
         time.sleep(0.5)
-        watcher.terminate()
-        watcher.wait(timeout=3)
+        for watcher in watchers:
+            watcher.terminate()
+            watcher.wait(timeout=3)
         with open(events, errors="replace") as f:
-            answers = f.read().count("synthetic YES")
-        check(answers >= 3, f"the program keeps asking for the panel's place at each tick ({answers} answers in "
-              "0.5 s), as it sees the panel where the server has it")
+            answered = f.read().count("synthetic YES")
+        with open(root_events, errors="replace") as f:
+            moves = len(re.findall(rf"ClientMessage event, serial \d+, synthetic YES, window 0x{p:x},\s+"
+                                   r"message_type 0x[0-9a-f]+ \(_NET_MOVERESIZE_WINDOW\)", f.read()))
+        check(answered + moves >= 3, f"the program keeps asking for the panel's place at each tick ({answered} "
+              f"answered ConfigureRequests and {moves} _NET_MOVERESIZE_WINDOW in 0.5 s), as it sees the panel where "
+              "the server has it")
     drag_title_bar(s, q, p, [(-300, 0)])
     # Hidden, the panel is still kept in place, so it shows at the right place when next shown.
     s.click(q, BTN_PANEL)
