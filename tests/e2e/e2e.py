@@ -497,7 +497,8 @@ def case_startup(s, rows):
     for action in ("_NET_WM_ACTION_MAXIMIZE_HORZ", "_NET_WM_ACTION_MAXIMIZE_VERT", "_NET_WM_ACTION_RESIZE"):
         check(action not in allowed, f"window manager does not offer {action}")
     # openbox keeps _NET_WM_ACTION_MINIMIZE and draws the buttons whatever a window asks for, so minimise is judged
-    # by the window's own Motif hints only.
+    # by the window's own Motif hints only. KWin ignores the Motif minimise bits too; it drops minimise only for a
+    # window it also leaves out of Alt+Tab and its focus chain (a utility, menu or toolbar type, or no input).
     mwm = s.motif_hints(q)
     check(mwm is not None, f"window carries _MOTIF_WM_HINTS {mwm}")
     flags, functions, decorations = mwm
