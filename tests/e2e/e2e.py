@@ -505,7 +505,8 @@ def case_startup(s, rows):
     for action in ("_NET_WM_ACTION_MAXIMIZE_HORZ", "_NET_WM_ACTION_MAXIMIZE_VERT", "_NET_WM_ACTION_RESIZE"):
         check(action not in allowed, f"window manager does not offer {action}")
     # openbox keeps _NET_WM_ACTION_MINIMIZE and draws the buttons whatever a window asks for, so minimise is judged
-    # by the window's own Motif hints only.
+    # by the window's own Motif hints only. KWin ignores the Motif minimise bits too; it drops minimise only for a
+    # window it also leaves out of Alt+Tab and its focus chain (a utility, menu or toolbar type, or no input).
     mwm = s.motif_hints(q)
     check(mwm is not None, f"window carries _MOTIF_WM_HINTS {mwm}")
     flags, functions, decorations = mwm
@@ -696,23 +697,29 @@ def case_drag(s, rows):
     o, pg = s.outer(q), s.geometry(p)
     if (pg.x, pg.y) == (o.x + o.w, o.y):
         check_docked(s, q, p, " dragged past the screen's right edge")
-    elif s.wm != "xfwm4":
-        # openbox sends no answer to a refused request that could be counted from outside.
-        log(f"the window manager keeps the panel on the screen at {pg}, query outer {o}")
     else:
         # openbox and xfwm4 keep a tenth of a window that a client moves off the screen in sight, whichever way it
-        # asks. The program must see the panel where the server has it, not where it asked: it then asks again
-        # at every tick, and the manager answers each refused request with a synthetic ConfigureNotify.
+        # asks. The program must see the panel where the server has it, not where it asked: it then asks again at
+        # every tick. Both ways of asking can be seen from outside: xfwm4 answers each refused ConfigureRequest with
+        # a synthetic ConfigureNotify, and a _NET_MOVERESIZE_WINDOW goes to the root window, where any client may
+        # listen (openbox answers that one with nothing).
         log(f"the window manager keeps the panel on the screen at {pg}, query outer {o}")
         events = os.path.join(s.tmp, "panel-events.txt")
-        watcher = s.spawn(["xev", "-id", str(p), "-event", "structure"], stdout=open(events, "w"))
+        root_events = os.path.join(s.tmp, "root-events.txt")
+        watchers = [s.spawn(["xev", "-id", str(p), "-event", "structure"], stdout=open(events, "w")),
+                    s.spawn(["xev", "-root", "-event", "substructure"], stdout=open(root_events, "w"))]
         time.sleep(0.5)
-        watcher.terminate()
-        watcher.wait(timeout=3)
+        for watcher in watchers:
+            watcher.terminate()
+            watcher.wait(timeout=3)
         with open(events, errors="replace") as f:
-            answers = f.read().count("synthetic YES")
-        check(answers >= 3, f"the program keeps asking for the panel's place at each tick ({answers} answers in "
-              "0.5 s), as it sees the panel where the server has it")
+            answered = f.read().count("synthetic YES")
+        with open(root_events, errors="replace") as f:
+            moves = len(re.findall(rf"ClientMessage event, serial \d+, synthetic YES, window 0x{p:x},\s+"
+                                   r"message_type 0x[0-9a-f]+ \(_NET_MOVERESIZE_WINDOW\)", f.read()))
+        check(answered + moves >= 3, f"the program keeps asking for the panel's place at each tick ({answered} "
+              f"answered ConfigureRequests and {moves} _NET_MOVERESIZE_WINDOW in 0.5 s), as it sees the panel where "
+              "the server has it")
     drag_title_bar(s, q, p, [(-300, 0)])
     # Hidden, the panel is still kept in place, so it shows at the right place when next shown.
     s.click(q, BTN_PANEL)
@@ -774,32 +781,31 @@ ALLOWED_WRITE = [
 WRITE_FLAGS = re.compile(r"\bO_(WRONLY|RDWR|CREAT|TRUNC)\b")
 
 
-def case_strace(s, rows):
-    s.start_x()
-    trace = os.path.join(s.tmp, "trace.txt")
-    strace = shutil.which("strace")
-    check(strace is not None, "strace is installed")
-    # With dbus-x11 and no session bus, a client that asks for the bus starts dbus-launch and leaves a daemon and a
-    # file in the home folder behind; the session here has no bus, so this case sees whether the program does.
-    check(shutil.which("dbus-launch") is not None, "dbus-x11 is installed")
-    check("DBUS_SESSION_BUS_ADDRESS" not in s.env, "no session bus announced")
-    s.start_app(prefix=[strace, "-f", "-e", "trace=execve,socket,connect,open,openat,creat", "-o", trace])
-    s.query_row(rows[100])
-    t0 = time.monotonic()
-    s.run("wmctrl", "-i", "-c", f"0x{s.query:x}")
-    rc = s.wait_exit(10)
-    log(f"traced program ended after {time.monotonic() - t0:.2f} s with status {rc}")
+def trace_program(s, row, name, env):
+    """Runs the program under strace in `env`, queries `row` and closes it; returns the trace's lines."""
+    trace = os.path.join(s.tmp, f"trace-{name}.txt")
+    saved, s.env = s.env, env
+    try:
+        s.start_app(prefix=[shutil.which("strace"), "-f", "-e",
+                            "trace=execve,socket,connect,open,openat,creat,mkdir,mkdirat", "-o", trace])
+        s.query_row(row)
+        t0 = time.monotonic()
+        s.run("wmctrl", "-i", "-c", f"0x{s.query:x}")
+        rc = s.wait_exit(10)
+    finally:
+        s.env = saved
+    log(f"traced program ({name}) ended after {time.monotonic() - t0:.2f} s with status {rc}")
     with open(trace, encoding="utf-8", errors="replace") as f:
         lines = f.read().splitlines()
     if s.artifacts:
         os.makedirs(s.artifacts, exist_ok=True)
-        shutil.copy(trace, os.path.join(s.artifacts, "strace.txt"))
+        shutil.copy(trace, os.path.join(s.artifacts, f"strace-{name}.txt"))
     check(any(" execve(" in l and os.path.basename(s.app) in l and "= 0" in l for l in lines),
           f"trace records the program's execve ({len(lines)} lines)")
     check(sum(" openat(" in l for l in lines) > 10, "trace records the program's file opens")
     check(rc == 0, f"exit status 0 under strace (got {rc})")
 
-    net, writes, allowed, unix = [], [], {}, 0
+    net, writes, allowed, unix, folders = [], [], {}, 0, []
     for l in lines:
         if re.search(r"\bsocket\((AF_INET|AF_INET6|PF_INET|PF_INET6)\b", l) or \
                 re.search(r"\bconnect\(.*sa_family=AF_INET6?\b", l):
@@ -813,6 +819,14 @@ def case_strace(s, rows):
                 allowed[path] = l
             else:
                 writes.append(l)
+        m = re.search(r"\bmkdir(?:at)?\((?:AT_FDCWD, |\d+, )?\"([^\"]*)\".*\)\s+=\s+(-?\d+)", l)
+        if m:
+            if any(a.search(m.group(1)) for a in ALLOWED_WRITE):
+                allowed[m.group(1)] = l
+            elif m.group(2) == "0":
+                folders.append(l)
+            else:
+                log(f"  refused mkdir: {l}")
     log(f"{unix} local AF_UNIX socket(s) (display, session bus) allowed")
     main_pid = lines[0].split()[0] if lines else ""
     child_execs = [l for l in lines if " execve(" in l and not l.startswith(main_pid + " ")]
@@ -822,11 +836,34 @@ def case_strace(s, rows):
         log(f"  allowed write: {allowed[path]}")
     for l in net:
         log(f"  NETWORK: {l}")
-    for l in writes:
+    for l in writes + folders:
         log(f"  WRITE: {l}")
     check(not net, "no AF_INET/AF_INET6 socket or connection")
     check(not writes, "no file opened for writing or creation")
+    check(not folders, "no folder created")
     check(not child_execs, "no other program started")
+    return lines
+
+
+def case_strace(s, rows):
+    s.start_x()
+    check(shutil.which("strace") is not None, "strace is installed")
+    # With dbus-x11 and no session bus, a client that asks for the bus starts dbus-launch and leaves a daemon and a
+    # file in the home folder behind; the session here has no bus, so this case sees whether the program does.
+    check(shutil.which("dbus-launch") is not None, "dbus-x11 is installed")
+    check("DBUS_SESSION_BUS_ADDRESS" not in s.env, "no session bus announced")
+    trace_program(s, rows[100], "session", s.env)
+
+    # Root on a console, su, some remote sessions: no runtime folder is announced, and Qt, asked for one, would
+    # make it under the temporary folder and say so.
+    temporary = os.path.join(s.tmp, "temporary")
+    os.makedirs(temporary)
+    env = {k: v for k, v in s.env.items() if k != "XDG_RUNTIME_DIR"}
+    env["TMPDIR"] = temporary
+    trace_program(s, rows[101], "no-runtime-folder", env)
+    check(not os.listdir(temporary), f"the temporary folder stays empty ({os.listdir(temporary)})")
+    output = s.app_log_text()
+    check("QStandardPaths" not in output, f"nothing said about the runtime folder ({output.strip()!r})")
 
 
 def case_screenshots(s, rows):
