@@ -117,8 +117,13 @@ QRect outerDevice(const QWidget& window)
     const Placement& placement = placementOf(window);
     if (placement.pending)
         return *placement.pending;
-    if (const std::optional<QRect> live = windowsystem::liveOuterGeometry(window))
+    if (const std::optional<QRect> live = windowsystem::liveOuterGeometry(window)) {
+        // A frameless window placed exactly keeps the size the program gave it, also while the manager has it
+        // otherwise for a moment; where it stands is the server's word.
+        if (placement.placedExactly && placement.outerSizeSet == (Qt::Horizontal | Qt::Vertical))
+            return QRect(live->topLeft(), placement.placedExactly->size());
         return settled(const_cast<QWidget&>(window), *live);
+    }
     const qreal r = ratioOf(window);
     const std::optional<QRect>& placed = placement.placedExactly;
     const QRect client = placed && logicalFromDevice(*placed, r) == window.geometry() ? *placed
@@ -165,6 +170,18 @@ protected:
                     const std::optional<QRect> placed = placementOf(*window).placedExactly;
                     if (placed && window->isVisible())
                         windowsystem::placeExactly(*window, *placed);
+                },
+                Qt::QueuedConnection);
+        } else if (event->type() == QEvent::Resize) {
+            // A manager that sized the window by the steps Qt asked for before they were dropped: give the window
+            // back the exact size the program set.
+            QMetaObject::invokeMethod(
+                watched,
+                [window = static_cast<QWidget*>(watched)] {
+                    const std::optional<QRect> placed = placementOf(*window).placedExactly;
+                    const std::optional<QRect> live = windowsystem::liveOuterGeometry(*window);
+                    if (placed && live && live->size() != placed->size())
+                        windowsystem::placeExactly(*window, QRect(live->topLeft(), placed->size()));
                 },
                 Qt::QueuedConnection);
         }
