@@ -119,7 +119,7 @@ public:
     {
         Form2::holder().discard();
         Form1::holder().discard();
-        shell::setScreenSizeOverride(std::nullopt);
+        frontend::setScreenSizeOverride(std::nullopt);
         runtime.setExitRecorder([this](int status) { exitStatuses.append(status); });
         shell::setRuntime(&runtime);
     }
@@ -128,7 +128,7 @@ public:
         Form2::holder().discard();
         Form1::holder().discard();
         shell::setRuntime(nullptr);
-        shell::setScreenSizeOverride(std::nullopt);
+        frontend::setScreenSizeOverride(std::nullopt);
     }
 
     // The start-up steps of the program: create and load the query window, show and activate it.

@@ -77,7 +77,7 @@ private:
 
 QFont fontOf(const shell::Font& font)
 {
-    return shell::pointFont(toQString(font.face), font.points, font.weight >= shell::BoldWeight);
+    return frontend::pointFont(toQString(font.face), font.points, font.weight >= shell::BoldWeight);
 }
 
 QString objectNameOf(const shell::ControlLayout& row)
@@ -108,7 +108,7 @@ QWidget* makeButton(QWidget* window, const shell::ControlLayout& row, const QFon
     const QString caption = toQString(row.caption);
     // The platform wraps a caption at the button's width; a button too narrow for its caption on one line is one
     // character wide here, so its caption reads downwards, a character per line.
-    const int width = shell::pixelsFromTwips(float(row.rect.width));
+    const int width = frontend::pixelsFromTwips(float(row.rect.width));
     QPushButton* button = QFontMetrics(font).horizontalAdvance(caption) > width
                               ? new VerticalCaptionButton(caption, window)
                               : new QPushButton(caption, window);
@@ -129,13 +129,13 @@ FormWidget::FormWidget(shell::FormId id, const shell::FormLayout& layout)
     if (layout.border == shell::Border::FixedSingle) {
         setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                        Qt::WindowCloseButtonHint);
-        setFixedSize(shell::sizeFromTwips(layout.clientWidth, layout.clientHeight));
+        setFixedSize(frontend::sizeFromTwips(layout.clientWidth, layout.clientHeight));
     } else {
         // Qt::Tool keeps the window out of the taskbar where the platform honours the window type; X11 window
         // managers are told explicitly in showEvent.
         setWindowFlags((layout.showInTaskbar ? Qt::Window : Qt::Tool) | Qt::FramelessWindowHint);
         setAttribute(Qt::WA_ShowWithoutActivating);
-        resize(shell::sizeFromTwips(layout.clientWidth, layout.clientHeight));
+        resize(frontend::sizeFromTwips(layout.clientWidth, layout.clientHeight));
     }
     setWindowTitle(toQString(layout.title));
     if (layout.hasProgramIcon) {
@@ -181,7 +181,7 @@ FormWidget::FormWidget(shell::FormId id, const shell::FormLayout& layout)
             break;
         }
         widget->setObjectName(objectNameOf(row));
-        widget->setGeometry(shell::rectFromTwips(row.rect.left, row.rect.top, row.rect.width, row.rect.height));
+        widget->setGeometry(frontend::rectFromTwips(row.rect.left, row.rect.top, row.rect.width, row.rect.height));
         if (row.font)
             widget->setFont(font);
         if (row.textColour) {
@@ -223,7 +223,7 @@ void FormWidget::showEvent(QShowEvent* event)
 {
     // Sent before the window is mapped, which is when a window manager reads the state.
     if (!m_layout.showInTaskbar)
-        shell::windowsystem::setSkipTaskbar(*this);
+        frontend::windowsystem::setSkipTaskbar(*this);
     QWidget::showEvent(event);
 }
 

@@ -1,6 +1,7 @@
 #include "frontends/qt/Geometry.h"
 
 #include "core/shell/RuntimeError.h"
+#include "core/shell/Twips.h"
 #include "frontends/qt/WindowSystem.h"
 
 #include <QEvent>
@@ -9,12 +10,11 @@
 #include <QWidget>
 #include <QWindow>
 #include <cmath>
-#include <limits>
 #include <unordered_map>
 
 using namespace Qt::Literals::StringLiterals;
 
-namespace shell {
+namespace frontend {
 
 namespace {
 
@@ -131,27 +131,25 @@ QRect outerDevice(const QWidget& window)
     return grown(client, frameDevice(window));
 }
 
-float twipsFromDevice(int device, const QWidget& window)
+// A device-independent pixel is a pixel at 96 dpi; Qt's scale factor multiplies it.
+float dpiOf(const QWidget& window)
 {
-    return float(device) * TwipsPerPixel / float(ratioOf(window));
+    return shell::StandardDpi * float(ratioOf(window));
 }
 
-int checkedPixels(float pixels, const char16_t* what)
+float twipsFromDevice(int device, const QWidget& window)
 {
-    const float rounded = std::round(pixels);
-    if (!std::isfinite(rounded) || std::fabs(rounded) > float(std::numeric_limits<int>::max() / 2))
-        throw RuntimeError::invalidFloatingPoint(what);
-    return static_cast<int>(rounded);
+    return shell::twipsFromDevicePixels(device, dpiOf(window));
 }
 
 float devicePixels(float twips, const QWidget& window)
 {
-    return twips / TwipsPerPixel * float(ratioOf(window));
+    return twips / shell::twipsPerPixel(dpiOf(window));
 }
 
 int checkedDevicePixels(float twips, const QWidget& window, const char16_t* what)
 {
-    return checkedPixels(devicePixels(twips, window), what);
+    return shell::devicePixels(twips, dpiOf(window), what);
 }
 
 // Qt shows a window at the geometry it keeps in its own rounded units, which on a scaled screen may be a device
@@ -255,12 +253,12 @@ float screenDimension(bool width)
 
 int pixelsFromTwips(float twips)
 {
-    return checkedPixels(twips / TwipsPerPixel, u"Twips");
+    return shell::devicePixels(twips, shell::StandardDpi, u"Twips");
 }
 
 float twipsFromPixels(int pixels)
 {
-    return float(pixels) * TwipsPerPixel;
+    return shell::twipsFromDevicePixels(pixels, shell::StandardDpi);
 }
 
 QRect rectFromTwips(int left, int top, int width, int height)
@@ -359,4 +357,4 @@ void setScreenSizeOverride(std::optional<QSizeF> twips)
     g_screenOverride = twips;
 }
 
-} // namespace shell
+} // namespace frontend

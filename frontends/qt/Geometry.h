@@ -12,9 +12,7 @@
 
 class QWidget;
 
-namespace shell {
-
-inline constexpr float TwipsPerPixel = 15.0f;
+namespace frontend {
 
 int pixelsFromTwips(float twips);
 float twipsFromPixels(int pixels);
@@ -47,4 +45,4 @@ float screenHeight();
 // Test seam: pretend the primary screen has this size in twips (nullopt: the real screen).
 void setScreenSizeOverride(std::optional<QSizeF> twips);
 
-} // namespace shell
+} // namespace frontend

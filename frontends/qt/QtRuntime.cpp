@@ -127,13 +127,13 @@ float QtRuntime::windowEdge(shell::FormId form, shell::Edge edge)
     const QWidget& w = existing(form);
     switch (edge) {
     case shell::Edge::Left:
-        return shell::outerLeft(w);
+        return frontend::outerLeft(w);
     case shell::Edge::Top:
-        return shell::outerTop(w);
+        return frontend::outerTop(w);
     case shell::Edge::Width:
-        return shell::outerWidth(w);
+        return frontend::outerWidth(w);
     case shell::Edge::Height:
-        return shell::outerHeight(w);
+        return frontend::outerHeight(w);
     }
     throw RuntimeError::toolkitFailure(u"Edge");
 }
@@ -143,19 +143,19 @@ void QtRuntime::setWindowEdge(shell::FormId form, shell::Edge edge, float twips)
     QWidget& w = existing(form);
     switch (edge) {
     case shell::Edge::Left:
-        return shell::setOuterLeft(w, twips);
+        return frontend::setOuterLeft(w, twips);
     case shell::Edge::Top:
-        return shell::setOuterTop(w, twips);
+        return frontend::setOuterTop(w, twips);
     case shell::Edge::Width:
-        return shell::setOuterWidth(w, twips);
+        return frontend::setOuterWidth(w, twips);
     case shell::Edge::Height:
-        return shell::setOuterHeight(w, twips);
+        return frontend::setOuterHeight(w, twips);
     }
 }
 
 float QtRuntime::screenSize(shell::Edge edge)
 {
-    return edge == shell::Edge::Width ? shell::screenWidth() : shell::screenHeight();
+    return edge == shell::Edge::Width ? frontend::screenWidth() : frontend::screenHeight();
 }
 
 void QtRuntime::setControlVisible(shell::FormId form, shell::ControlIndex index, bool visible)

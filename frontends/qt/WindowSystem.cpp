@@ -18,7 +18,7 @@
 #include <xcb/xcb_ewmh.h>
 #include <xcb/xcb_icccm.h>
 
-namespace shell::windowsystem {
+namespace frontend::windowsystem {
 
 namespace {
 
@@ -541,4 +541,4 @@ bool placeExactly(QWidget& window, const QRect& device)
     return true;
 }
 
-} // namespace shell::windowsystem
+} // namespace frontend::windowsystem

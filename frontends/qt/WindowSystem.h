@@ -3,7 +3,7 @@
 // Everything that speaks to the window system directly: the choice of platform before the toolkit starts, and what
 // an X11 window manager must be asked or told outside Qt (frame extents, taskbar hints, where a window stands
 // while the manager drags it, exact device-pixel placement). A port to another platform replaces this file and
-// its .cpp alone; the rest of the shell works through Qt.
+// its .cpp alone; the rest of the front end works through Qt.
 //
 // On X11 one object per display connection, owned by the application, keeps what the server has said about each
 // of our windows (its frame, its manager's frame window, its outer geometry) and forgets a window when the server
@@ -15,7 +15,7 @@
 
 class QWidget;
 
-namespace shell::windowsystem {
+namespace frontend::windowsystem {
 
 // Prepares the process before the toolkit starts: the X11 platform whatever the session announces (XWayland on a
 // Wayland session, where a client cannot place its own windows), no session-bus daemon started on our behalf
@@ -51,4 +51,4 @@ std::optional<QRect> liveOuterGeometry(const QWidget& window);
 // express on a scaled screen. False where the platform does not allow it (not X11, no native window).
 bool placeExactly(QWidget& window, const QRect& device);
 
-} // namespace shell::windowsystem
+} // namespace frontend::windowsystem

@@ -6,7 +6,7 @@
 
 int main(int, char* argv[])
 {
-    if (!shell::windowsystem::prepareToolkit())
+    if (!frontend::windowsystem::prepareToolkit())
         return 1;
     // The program takes no command line: only its name reaches the toolkit, so none of Qt's own options
     // (-platform, -style, -stylesheet, -geometry, ...) can change it.

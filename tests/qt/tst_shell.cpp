@@ -41,10 +41,10 @@ void TestShell::toolkitSpeaksChinese()
     QCOMPARE(QCoreApplication::applicationName(), u"工程1"_s);
     QCOMPARE(QCoreApplication::applicationVersion(), u"1.00"_s);
     QCOMPARE(QCoreApplication::organizationName(), u"China"_s);
-    QCOMPARE(QFontInfo(shell::pointFont(u"宋体"_s, 18)).family(), u"AR PL UMing CN"_s);
-    QCOMPARE(QFontInfo(shell::pointFont(u"黑体"_s, 18, true)).family(), u"Noto Sans Mono CJK SC"_s);
+    QCOMPARE(QFontInfo(frontend::pointFont(u"宋体"_s, 18)).family(), u"AR PL UMing CN"_s);
+    QCOMPARE(QFontInfo(frontend::pointFont(u"黑体"_s, 18, true)).family(), u"Noto Sans Mono CJK SC"_s);
     // A rare character of a name that the Ming face lacks is drawn in the serif face that has it.
-    QTextLayout rareName(u"𠮷"_s, shell::pointFont(u"宋体"_s, 18));
+    QTextLayout rareName(u"𠮷"_s, frontend::pointFont(u"宋体"_s, 18));
     rareName.beginLayout();
     rareName.createLine();
     rareName.endLayout();
@@ -59,7 +59,7 @@ void TestShell::geometryFaultsSetNothing()
     window.resize(100, 100);
     const QPoint before = window.pos();
     try {
-        shell::setOuterLeft(window, twips);
+        frontend::setOuterLeft(window, twips);
         QFAIL("a position that is no finite number of pixels must raise");
     } catch (const RuntimeError& error) {
         QCOMPARE(error.number(), int(RuntimeError::Overflow));
@@ -71,22 +71,22 @@ void TestShell::outerGeometryRoundTrips()
 {
     QWidget window(nullptr, Qt::Tool | Qt::FramelessWindowHint);
     window.resize(40, 30);
-    shell::setOuterLeft(window, 1500.0f);
-    shell::setOuterTop(window, -300.0f); // never clamped to the screen
-    shell::setOuterWidth(window, 3000.0f);
-    shell::setOuterHeight(window, 750.0f);
-    QCOMPARE(shell::outerLeft(window), 1500.0f);
-    QCOMPARE(shell::outerTop(window), -300.0f);
-    QCOMPARE(shell::outerWidth(window), 3000.0f);
-    QCOMPARE(shell::outerHeight(window), 750.0f);
+    frontend::setOuterLeft(window, 1500.0f);
+    frontend::setOuterTop(window, -300.0f); // never clamped to the screen
+    frontend::setOuterWidth(window, 3000.0f);
+    frontend::setOuterHeight(window, 750.0f);
+    QCOMPARE(frontend::outerLeft(window), 1500.0f);
+    QCOMPARE(frontend::outerTop(window), -300.0f);
+    QCOMPARE(frontend::outerWidth(window), 3000.0f);
+    QCOMPARE(frontend::outerHeight(window), 750.0f);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QCOMPARE(window.geometry(), QRect(100, -20, 200, 50));
 
-    shell::setScreenSizeOverride(QSizeF(19200, 14400));
-    QCOMPARE(shell::screenWidth(), 19200.0f);
-    shell::setScreenSizeOverride(std::nullopt);
-    QCOMPARE(shell::screenWidth(), shell::twipsFromPixels(QGuiApplication::primaryScreen()->geometry().width()));
+    frontend::setScreenSizeOverride(QSizeF(19200, 14400));
+    QCOMPARE(frontend::screenWidth(), 19200.0f);
+    frontend::setScreenSizeOverride(std::nullopt);
+    QCOMPARE(frontend::screenWidth(), frontend::twipsFromPixels(QGuiApplication::primaryScreen()->geometry().width()));
 }
 
 void TestShell::endProgramHidesEveryWindow()
