@@ -7,8 +7,8 @@
 
 #include <benchmark/benchmark.h>
 
-#include <string>
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -38,8 +38,14 @@ void runLookup(benchmark::State& state, const std::u16string& idText, const std:
     state.counters["rows_scanned"] = double(int(CurrentRow) > roster::RowCount ? roster::RowCount : int(CurrentRow));
 }
 
-std::u16string idOfRow(int row) { return std::u16string(roster::deployment::IdNumber[row - 1]); }
-std::u16string ticketOfRow(int row) { return std::u16string(roster::deployment::TicketNumber[row - 1]); }
+std::u16string idOfRow(int row)
+{
+    return std::u16string(roster::deployment::IdNumber[row - 1]);
+}
+std::u16string ticketOfRow(int row)
+{
+    return std::u16string(roster::deployment::TicketNumber[row - 1]);
+}
 
 void BM_FindCandidate_NoMatchFullScan(benchmark::State& state)
 {

@@ -52,8 +52,7 @@ xcb_atom_t internAtom(xcb_connection_t* c, const char* name)
 // The window's _NET_WM_PID, or -1 when it has none (yet).
 long windowPid(xcb_connection_t* c, xcb_window_t w, xcb_atom_t netWmPid)
 {
-    auto* reply =
-        xcb_get_property_reply(c, xcb_get_property(c, 0, w, netWmPid, XCB_ATOM_CARDINAL, 0, 1), nullptr);
+    auto* reply = xcb_get_property_reply(c, xcb_get_property(c, 0, w, netWmPid, XCB_ATOM_CARDINAL, 0, 1), nullptr);
     long pid = -1;
     if (reply && reply->format == 32 && xcb_get_property_value_length(reply) >= 4)
         pid = long(*static_cast<uint32_t*>(xcb_get_property_value(reply)));

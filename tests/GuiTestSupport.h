@@ -11,13 +11,13 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QTest>
-#include <QLabel>
 #include <QTimer>
 #include <functional>
 

@@ -21,8 +21,24 @@ public:
 
     // The rows of Layout, in order.
     enum Controls : shell::ControlIndex {
-        Label5Row, Label1Row, Text1_0Row, Label6Row, Command4Row, Label2Row, Text1_1Row, Label7Row, Label3Row,
-        Text1_2Row, Command3Row, Label4Row, Text1_3Row, Command1Row, Command2Row, Label8Row, Timer1Row, ControlCount
+        Label5Row,
+        Label1Row,
+        Text1_0Row,
+        Label6Row,
+        Command4Row,
+        Label2Row,
+        Text1_1Row,
+        Label7Row,
+        Label3Row,
+        Text1_2Row,
+        Command3Row,
+        Label4Row,
+        Text1_3Row,
+        Command1Row,
+        Command2Row,
+        Label8Row,
+        Timer1Row,
+        ControlCount
     };
 
     Form1();

@@ -38,8 +38,8 @@ struct TwipsRect {
 };
 
 struct ControlLayout {
-    std::string_view name;      // the control's own name; a member of a control array shares it with the others
-    int arrayIndex;             // its index in that array, or -1 for a control of its own
+    std::string_view name; // the control's own name; a member of a control array shares it with the others
+    int arrayIndex;        // its index in that array, or -1 for a control of its own
     ControlKind kind;
     std::u16string_view caption; // a label's or button's caption, a text box's initial text
     TwipsRect rect;              // from the top-left corner of the client area

@@ -186,8 +186,8 @@ FormWidget::FormWidget(shell::FormId id, const shell::FormLayout& layout)
             widget->setFont(font);
         if (row.textColour) {
             QPalette palette = widget->palette();
-            palette.setColor(QPalette::WindowText, QColor(row.textColour->red, row.textColour->green,
-                                                          row.textColour->blue));
+            palette.setColor(QPalette::WindowText,
+                             QColor(row.textColour->red, row.textColour->green, row.textColour->blue));
             widget->setPalette(palette);
         }
         m_controls.push_back(widget);

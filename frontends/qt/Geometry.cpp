@@ -23,11 +23,11 @@ std::optional<QSizeF> g_screenOverride;
 // What the program has asked of a window, in device pixels. Plain data looked up by the window, so that a timer
 // tick that finds nothing moved costs two lookups and a comparison.
 struct Placement {
-    std::optional<QRect> placedExactly; // the client rectangle a frameless window was last placed at exactly
+    std::optional<QRect> placedExactly;   // the client rectangle a frameless window was last placed at exactly
     std::optional<QMargins> assumedFrame; // the frame its last placement allowed for
-    Qt::Orientations outerSizeSet;      // which of its outer sizes the program set
-    std::optional<QPointF> askedCentre; // the unrounded centre the program's position asked for
-    std::optional<QRect> pending;       // the outer rectangle asked for by the procedure that is running now
+    Qt::Orientations outerSizeSet;        // which of its outer sizes the program set
+    std::optional<QPointF> askedCentre;   // the unrounded centre the program's position asked for
+    std::optional<QRect> pending;         // the outer rectangle asked for by the procedure that is running now
 };
 
 std::unordered_map<const QWidget*, Placement>& placements()
@@ -101,9 +101,9 @@ QRect settled(QWidget& window, const QRect& live)
     // manager may tell the frame before it has put the frame in place.
     const QPointF centre = placement.askedCentre.value_or(QRectF(old).center());
     placement.askedCentre.reset();
-    const QRect outer(QPoint(int(std::lround(centre.x() - size.width() / 2.0)),
-                             int(std::lround(centre.y() - size.height() / 2.0))),
-                      size);
+    const QRect outer(
+        QPoint(int(std::lround(centre.x() - size.width() / 2.0)), int(std::lround(centre.y() - size.height() / 2.0))),
+        size);
     placeOuter(window, outer);
     return outer;
 }
@@ -126,8 +126,9 @@ QRect outerDevice(const QWidget& window)
     }
     const qreal r = ratioOf(window);
     const std::optional<QRect>& placed = placement.placedExactly;
-    const QRect client = placed && logicalFromDevice(*placed, r) == window.geometry() ? *placed
-                                                                                      : deviceFromLogical(window.geometry(), r);
+    const QRect client = placed && logicalFromDevice(*placed, r) == window.geometry()
+                             ? *placed
+                             : deviceFromLogical(window.geometry(), r);
     return grown(client, frameDevice(window));
 }
 

@@ -99,15 +99,16 @@ public:
         bool geometryStale = true;
         QRect outer;
         bool extentsStale = true;
-        std::optional<QMargins> extents; // as the window carries them now
-        bool asked = false;              // about the frame, before the window was first shown
+        std::optional<QMargins> extents;  // as the window carries them now
+        bool asked = false;               // about the frame, before the window was first shown
         std::optional<QMargins> foretold; // the answer, or none for a window that asks for no decorations
         bool framingAwaited = false;
         std::optional<QRect> requested; // where we last asked the manager to put the window, until it has answered
         bool asPager = false;           // whether to ask as a pager does
     };
 
-    explicit X11Session(xcb_connection_t* connection) : m_c(connection)
+    explicit X11Session(xcb_connection_t* connection)
+        : m_c(connection)
     {
         setObjectName(QString::fromLatin1(Name));
         int screen = 0;

@@ -91,7 +91,10 @@ public:
         existing(form).controlVisible.at(c) = visible;
         record(form, (visible ? "show " : "hide ") + window(form).names.at(c));
     }
-    std::u16string controlText(shell::FormId form, shell::ControlIndex c) override { return existing(form).texts.at(c); }
+    std::u16string controlText(shell::FormId form, shell::ControlIndex c) override
+    {
+        return existing(form).texts.at(c);
+    }
     void setControlText(shell::FormId form, shell::ControlIndex c, std::u16string_view text) override
     {
         existing(form).texts.at(c) = text;

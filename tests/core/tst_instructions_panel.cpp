@@ -44,9 +44,14 @@ void TestPanelProcedures::firstTickLoadsThePanelHiddenAndDocked()
     const std::size_t before = m_program->runtime.log.size();
     m_program->tick();
     // Loading hides, then sizes and places the panel; the tick then places it again.
-    const Strings expected = {"Form2 create",          "Form2 hide",           "Form2 Height=5505.000000",
-                              "Form2 Width=4590.000000", "Form2 Left=14190.000000", "Form2 Top=4927.500000",
-                              "Form2 Left=14190.000000", "Form2 Top=4927.500000"};
+    const Strings expected = {"Form2 create",
+                              "Form2 hide",
+                              "Form2 Height=5505.000000",
+                              "Form2 Width=4590.000000",
+                              "Form2 Left=14190.000000",
+                              "Form2 Top=4927.500000",
+                              "Form2 Left=14190.000000",
+                              "Form2 Top=4927.500000"};
     QCOMPARE(Strings(m_program->runtime.log.begin() + long(before), m_program->runtime.log.end()), expected);
     QVERIFY(!m_program->panel().visible);
     verifyDocked();

@@ -36,7 +36,10 @@ private:
     void query(int idRow, int ticketRow);
     void verifyEntryState();
     void verifyResultState();
-    Strings logSince(std::size_t from) const { return {m_program->runtime.log.begin() + long(from), m_program->runtime.log.end()}; }
+    Strings logSince(std::size_t from) const
+    {
+        return {m_program->runtime.log.begin() + long(from), m_program->runtime.log.end()};
+    }
 
     QList<TableRow> m_table;
     std::unique_ptr<CoreProgram> m_program;
@@ -71,11 +74,21 @@ void TestQueryWindowProcedures::verifyResultState()
 void TestQueryWindowProcedures::startUp()
 {
     // Made, centred, emptied and put in the entry state before it is shown and activated; the panel is not made yet.
-    const Strings expected = {"Form1 create",       "Form1 Left=5010.000000", "Form1 Top=4927.500000",
-                              "Form1 text Text1(0) empty", "Form1 text Text1(1) empty", "Form1 text Text1(2) empty",
-                              "Form1 text Text1(3) empty", "Form1 hide Text1(2)",      "Form1 hide Text1(3)",
-                              "Form1 hide Label3",  "Form1 hide Label4",      "Form1 hide Command1",
-                              "Form1 hide Command2", "Form1 show",            "Form1 activate"};
+    const Strings expected = {"Form1 create",
+                              "Form1 Left=5010.000000",
+                              "Form1 Top=4927.500000",
+                              "Form1 text Text1(0) empty",
+                              "Form1 text Text1(1) empty",
+                              "Form1 text Text1(2) empty",
+                              "Form1 text Text1(3) empty",
+                              "Form1 hide Text1(2)",
+                              "Form1 hide Text1(3)",
+                              "Form1 hide Label3",
+                              "Form1 hide Label4",
+                              "Form1 hide Command1",
+                              "Form1 hide Command2",
+                              "Form1 show",
+                              "Form1 activate"};
     QCOMPARE(m_program->runtime.log, expected);
     verifyEntryState();
     QVERIFY(m_program->text(0).empty() && m_program->text(1).empty());
@@ -142,8 +155,8 @@ void TestQueryWindowProcedures::foundPair()
     const std::size_t before = m_program->runtime.log.size();
     query(row, row);
     const Strings expected = {"Form1 hide Command3", "Form1 show Command2", "Form1 show Command1",
-                              "Form1 text Text1(2)",   "Form1 show Text1(2)",   "Form1 text Text1(3)",
-                              "Form1 show Text1(3)",   "Form1 show Label3",   "Form1 show Label4"};
+                              "Form1 text Text1(2)", "Form1 show Text1(2)", "Form1 text Text1(3)",
+                              "Form1 show Text1(3)", "Form1 show Label3",   "Form1 show Label4"};
     QCOMPARE(logSince(before), expected);
     QVERIFY(m_program->runtime.messages.empty());
     QCOMPARE(int(Form1::instance().CurrentRow), row);
@@ -158,7 +171,9 @@ void TestQueryWindowProcedures::wrongPair()
 {
     CoreProgram& p = *m_program;
     std::vector<std::u16string> inputsWhileOpen;
-    p.runtime.whileMessageOpen = [&] { inputsWhileOpen = {p.text(0), p.text(1)}; };
+    p.runtime.whileMessageOpen = [&] {
+        inputsWhileOpen = {p.text(0), p.text(1)};
+    };
     const std::size_t before = p.runtime.log.size();
     query(10, 11);
     QCOMPARE(logSince(before), (Strings{"Form1 message", "Form1 text Text1(0) empty", "Form1 text Text1(1) empty"}));
@@ -193,8 +208,8 @@ void TestQueryWindowProcedures::continueAndSecondQuery()
     // Everything emptied before anything hides, and the confirm button shown last, over the rows it covers.
     const Strings expected = {"Form1 text Text1(0) empty", "Form1 text Text1(1) empty", "Form1 text Text1(2) empty",
                               "Form1 text Text1(3) empty", "Form1 hide Text1(2)",       "Form1 hide Text1(3)",
-                              "Form1 hide Label3",       "Form1 hide Label4",       "Form1 hide Command1",
-                              "Form1 hide Command2",     "Form1 show Command3"};
+                              "Form1 hide Label3",         "Form1 hide Label4",         "Form1 hide Command1",
+                              "Form1 hide Command2",       "Form1 show Command3"};
     QCOMPARE(logSince(before), expected);
     verifyEntryState();
 

@@ -170,7 +170,8 @@ void TestShell::fatalErrorReportEndsTheProgram_data()
     QTest::addColumn<QString>("report");
     QTest::newRow("subscript") << int(RuntimeError::SubscriptOutOfRange) << u"运行时错误 '9'：\n\n下标越界"_s;
     QTest::newRow("overflow") << int(RuntimeError::Overflow) << u"运行时错误 '6'：\n\n溢出"_s;
-    QTest::newRow("toolkit") << int(RuntimeError::InvalidCall) << u"运行时错误 '5'：\n\n无效的过程调用或参数（Screen）"_s;
+    QTest::newRow("toolkit") << int(RuntimeError::InvalidCall)
+                             << u"运行时错误 '5'：\n\n无效的过程调用或参数（Screen）"_s;
 }
 
 void TestShell::fatalErrorReportEndsTheProgram()

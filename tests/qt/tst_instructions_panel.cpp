@@ -125,7 +125,7 @@ void TestInstructionsPanel::reloadedAfterThePlatformClosesIt()
     QVERIFY(m_life->exitStatuses.isEmpty());
 
     QTRY_VERIFY(Form2::holder().isLoaded()); // the next tick loads it again
-    QTRY_VERIFY(first.isNull());            // Qt deletes the closed window itself
+    QTRY_VERIFY(first.isNull());             // Qt deletes the closed window itself
     QVERIFY(!m_life->panel()->isVisible());
     verifyDocked();
     QTest::mouseClick(w.Command4, Qt::LeftButton);
