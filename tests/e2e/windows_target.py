@@ -34,6 +34,7 @@ class WineSession(Session):
         self.prefix_dir = prefix_dir
         self.tool_exe = tool
         self.dpi = 96
+        self.first_motion_moves = True
 
     # --- session -------------------------------------------------------------------------------------------------
 
@@ -376,6 +377,8 @@ def case_scaled(s, rows):
           f"identity-card box {w}x{h} is 3615 x 495 twips at 144 dpi")
     p = s.show_panel()
     check_docked(s, q, p)
+    drag_title_bar(s, q, p, [(40, 25), (60, 40), (-70, 90)])
+    check_docked(s, q, p, " after a title-bar drag")
 
 
 def case_command_line(s, rows):
