@@ -122,6 +122,7 @@ class Session:
         self.scale = 1.0         # device pixels per layout pixel, as QT_SCALE_FACTOR gives the program
         self.wm = "openbox"
         self.wm_proc = None
+        self.first_motion_moves = False   # a title-bar drag moves the window from its first motion on
 
     # --- processes -------------------------------------------------------------------------------------------------
 
@@ -665,6 +666,12 @@ def drag_title_bar(s, q, p, steps, off_screen=False):
         # openbox starts a move on the first motion past its drag threshold and moves the window from the next.
         x, y = press[0] + 12, press[1]
         s.run("xdotool", "mousemove", str(x), str(y))
+        if s.first_motion_moves:
+            # Windows' move loop follows from the press on. Under Wine a motion that comes before the loop has
+            # taken its starting point is applied twice (seen at 144 dpi, where the press repaints more): wait for
+            # the loop to have moved the window by the first motion before the next.
+            poll(lambda: ((g := s.outer(q)).x, g.y) == (o.x + 12, o.y), 3, 0.002,
+                 "the move loop to follow the first motion")
         for dx, dy in steps:
             x, y = x + dx, y + dy
             want_window = (o.x + x - press[0], o.y + y - press[1])

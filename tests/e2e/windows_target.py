@@ -12,7 +12,7 @@ import time
 
 import wine
 from e2e import (BOX_TITLE, BTN_PANEL, CLIENT_H, CLIENT_W, PANEL_TITLE, TEXT_ID, TEXT_TICKET, TITLE, Failure,
-                 Geometry, Session, _die_with_parent, check, check_docked, drag_title_bar, log, poll)
+                 Geometry, Session, _die_with_parent, check, check_docked, drag_title_bar, expect_clean_end, log, poll)
 
 # A message box's text and its one button (user32's dialog template).
 BOX_TEXT_ID, IDOK = 0xFFFF, 1
@@ -34,6 +34,7 @@ class WineSession(Session):
         self.prefix_dir = prefix_dir
         self.tool_exe = tool
         self.dpi = 96
+        self.first_motion_moves = True
 
     # --- session -------------------------------------------------------------------------------------------------
 
@@ -376,6 +377,8 @@ def case_scaled(s, rows):
           f"identity-card box {w}x{h} is 3615 x 495 twips at 144 dpi")
     p = s.show_panel()
     check_docked(s, q, p)
+    drag_title_bar(s, q, p, [(40, 25), (60, 40), (-70, 90)])
+    check_docked(s, q, p, " after a title-bar drag")
 
 
 def case_command_line(s, rows):
@@ -390,10 +393,41 @@ def case_command_line(s, rows):
     check(s.app_proc.poll() is None, "program still running")
 
 
+def click_close_box(s, q):
+    """A click on the close box at the right end of the title bar that Wine draws."""
+    w = s.info(q)
+    rect, client = w["rect"], w["client"]
+    border = client[0] - rect[0]
+    caption = client[1] - rect[1] - border
+    s.run("xdotool", "mousemove", str(rect[2] - border - caption // 2), str(rect[1] + border + caption // 2),
+          "click", "1")
+
+
+def case_close_entry(s, rows):
+    """Each way of closing the query window that can be driven under Wine ends the program at once with status 0:
+    the close box, the system menu's close item and Alt+F4. Not the end of the session: `wineboot --end-session`
+    ends every process of the session after its messages, with status 0, so a program that ignored them would
+    pass as well."""
+    s.start_x()
+    ways = [
+        ("a click on the close box", lambda q: click_close_box(s, q)),
+        # By the item's access key, 关闭(C): Wine's system menu has an item of its own (关于 Wine) below it.
+        ("the system menu's close item", lambda q: (s.key("alt+space"), time.sleep(0.3), s.key("c"))),
+        ("Alt+F4", lambda q: s.key("alt+F4")),
+    ]
+    for what, close in ways:
+        q = s.start_app()
+        check(s.active_window() == q, "query window active")
+        t0 = time.monotonic()
+        close(q)
+        expect_clean_end(s, t0, what)
+
+
 # Cases whose Windows form differs from the Linux one; the others run as they are.
 CASES = {
     "startup": case_startup,
     "panel": case_panel,
     "scaled": case_scaled,
     "command_line": case_command_line,
+    "close_entry": case_close_entry,
 }

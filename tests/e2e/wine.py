@@ -37,8 +37,13 @@ LOCALE = "zh_CN.UTF-8"
 # winemenubuilder would write menu entries and file associations into the home folder.
 DLL_OVERRIDES = "winebus.sys,wineusb.sys,mscoree,mshtml,winemenubuilder.exe="
 
-# Written by regedit before the program's first start: Wine's virtual desktop, the faces a Chinese Windows has
-# under the names the program asks for, and no crash dialog (it would block a test until its timeout).
+# The faces a Chinese Windows has, under the names the program asks for, and the Debian fonts standing in for them.
+FACE_SUBSTITUTES = {"宋体": ("AR PL UMing CN", "fonts-arphic-uming"),
+                    "黑体": ("Noto Sans Mono CJK SC", "fonts-noto-cjk")}
+GB2312_CHARSET = 134
+
+# Written by regedit before the program's first start: Wine's virtual desktop, the face substitutes and no crash
+# dialog (it would block a test until its timeout).
 SEED_REG = r"""Windows Registry Editor Version 5.00
 
 [HKEY_CURRENT_USER\Software\Wine\Explorer]
@@ -48,8 +53,7 @@ SEED_REG = r"""Windows Registry Editor Version 5.00
 "Default"="{width}x{height}"
 
 [HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes]
-"宋体"="AR PL UMing CN"
-"黑体"="Noto Sans Mono CJK SC"
+{substitutes}
 
 [HKEY_CURRENT_USER\Software\Wine\WineDbg]
 "ShowCrashDialog"=dword:00000000
@@ -186,7 +190,8 @@ def setup(prefix_dir, tool):
             subprocess.run([WINESERVER, "-p"], env=env, stdin=subprocess.DEVNULL, stdout=out, stderr=out,
                            start_new_session=True, check=True, timeout=30)
         reg = os.path.join(prefix_dir, "seed.reg")
-        write_reg(reg, SEED_REG.format(width=SCREEN[0], height=SCREEN[1]))
+        substitutes = "\n".join(f'"{face}"="{family}"' for face, (family, _) in FACE_SUBSTITUTES.items())
+        write_reg(reg, SEED_REG.format(width=SCREEN[0], height=SCREEN[1], substitutes=substitutes))
         t0 = time.monotonic()
         # The first command in a fresh prefix boots it; regedit then imports the seed before any program runs.
         with open(os.path.join(prefix_dir, "boot.log"), "w") as out:
@@ -202,6 +207,19 @@ def setup(prefix_dir, tool):
         if f"{SCREEN[0]}x{SCREEN[1]}" not in seen:
             log(f"FAIL: the seeded virtual desktop is not in the registry: {seen.strip()!r}")
             return 1
+        # A substitute naming a font Wine cannot see falls back without a word to the locale's sans face, and every
+        # screenshot and measure of text would then be of the wrong face.
+        for face, (family, package) in FACE_SUBSTITUTES.items():
+            # Output through a file: a Wine process the command brings up would hold a pipe open after it ends.
+            with tempfile.TemporaryFile(dir=tmp) as out:
+                subprocess.run([WINE, tool, "font", face, str(GB2312_CHARSET), "-24"], env=env,
+                               stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.DEVNULL, timeout=60)
+                out.seek(0)
+                got = json.loads(out.read().decode("utf-8", errors="replace") or "{}").get("family")
+            if got != family:
+                log(f"FAIL: {face} comes out as {got!r} in the prefix, not {family!r} (package {package})")
+                return 1
+            log(f"{face} is drawn in {family}")
         log(f"prefix {env['WINEPREFIX']} booted and seeded in {boot:.1f} s")
         with open(os.path.join(prefix_dir, "boot-seconds"), "w") as f:
             f.write(f"{boot:.2f}\n")

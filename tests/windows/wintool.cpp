@@ -3,6 +3,7 @@
 //   wintool windows                  every top-level window of the desktop
 //   wintool controls HWND            the window and its child controls
 //   wintool version FILE             the version record of FILE, read through the version API
+//   wintool font FACE CHARSET HEIGHT the face GDI gives a program that asks for FACE (substitutes applied)
 //
 // Output is one JSON document in UTF-8 on standard output. Rectangles are [left, top, right, bottom] in desktop
 // (screen) coordinates; "client" is the client area in the same coordinates. The harness decides what the data means,
@@ -249,6 +250,36 @@ int readVersion(const wchar_t* file)
     return 0;
 }
 
+int resolveFont(const wchar_t* face, int charset, int height)
+{
+    // Asked for as the program asks (CreateFontW, default precision and quality), then named by the family of the
+    // font GDI actually selected: GetTextFaceW would only repeat the name asked for.
+    HFONT font = CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DWORD(charset), OUT_DEFAULT_PRECIS,
+                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = font && dc ? SelectObject(dc, font) : nullptr;
+    std::vector<unsigned char> data(old ? GetOutlineTextMetricsW(dc, 0, nullptr) : 0);
+    auto* metrics = reinterpret_cast<OUTLINETEXTMETRICW*>(data.data());
+    const bool ok = !data.empty() && GetOutlineTextMetricsW(dc, UINT(data.size()), metrics);
+    std::string out;
+    if (ok) {
+        const size_t familyOffset = reinterpret_cast<size_t>(metrics->otmpFamilyName);
+        const auto* family = reinterpret_cast<const wchar_t*>(data.data() + familyOffset);
+        const TEXTMETRICW& text = metrics->otmTextMetrics;
+        out = "{\"family\": " + quoted(family) + ", \"charset\": " + std::to_string(text.tmCharSet) +
+              ", \"height\": " + std::to_string(text.tmHeight) +
+              ", \"internal_leading\": " + std::to_string(text.tmInternalLeading) + "}\n";
+    }
+    if (old)
+        SelectObject(dc, old);
+    if (dc)
+        DeleteDC(dc);
+    if (font)
+        DeleteObject(font);
+    emit(ok ? out : "{\"error\": \"no outline font for that request\"}\n");
+    return ok ? 0 : 2;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -262,6 +293,8 @@ int wmain(int argc, wchar_t** argv)
         return listControls(reinterpret_cast<HWND>(static_cast<ULONG_PTR>(_wcstoui64(argv[2], nullptr, 10))));
     if (command == L"version" && argc == 3)
         return readVersion(argv[2]);
-    emit("usage: wintool windows | controls HWND | version FILE\n");
+    if (command == L"font" && argc == 5)
+        return resolveFont(argv[2], _wtoi(argv[3]), _wtoi(argv[4]));
+    emit("usage: wintool windows | controls HWND | version FILE | font FACE CHARSET HEIGHT\n");
     return 2;
 }
