@@ -143,12 +143,30 @@ void FormWindow::createControls(HINSTANCE instance)
                                      rect.right - rect.left, rect.bottom - rect.top, handle(), id, instance, nullptr);
         if (!child)
             throw RuntimeError::toolkitFailure(u"Control");
-        // Windows puts a new child below its siblings; the table wants each later row above the earlier ones.
-        SetWindowPos(child, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         if (row.kind == ControlKind::TextBox)
             SendMessageW(child, EM_SETLIMITTEXT, 0, 0); // no limit of the program's own (the default is 30000)
         m_controls.push_back(child);
     }
+    stackControls();
+}
+
+void FormWindow::stackControls()
+{
+    // Later rows of the table are drawn above earlier ones. Screen readers name a box after the nearest label above
+    // it in this order, so each box goes right below the label that names it; the rows between them never overlap
+    // either of the two.
+    std::vector<HWND> topDown;
+    for (auto index = shell::ControlIndex(m_controls.size()) - 1; index >= 0; --index) {
+        const shell::ControlLayout& row = m_layout.controls[std::size_t(index)];
+        if (!m_controls[std::size_t(index)] || row.labelledBy != shell::NoControl)
+            continue;
+        topDown.push_back(m_controls[std::size_t(index)]);
+        for (std::size_t named = 0; named < m_controls.size(); ++named)
+            if (m_layout.controls[named].labelledBy == index)
+                topDown.push_back(m_controls[named]);
+    }
+    for (HWND child : topDown)
+        SetWindowPos(child, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 HFONT FormWindow::fontFor(const shell::Font* font) const

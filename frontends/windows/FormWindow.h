@@ -55,6 +55,7 @@ private:
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     void createControls(HINSTANCE instance);
+    void stackControls();
     // Fonts, control rectangles and (framed) the window's size for the current resolution.
     void applyDpi();
     void sizeToClient();

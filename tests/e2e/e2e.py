@@ -1054,11 +1054,12 @@ def main():
     s.wm = args.wm
     # SIGTERM from ctest or a user becomes an exception, so the finally below still stops our processes.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
+    where = "Wine" if args.target == "windows" else args.wm
     t0 = time.monotonic()
     try:
         cases[args.case](s, read_roster(args.roster))
     except (Failure, subprocess.TimeoutExpired) as e:
-        log(f"FAIL [{args.case}, {args.wm}]: {e}")
+        log(f"FAIL [{args.case}, {where}]: {e}")
         text = s.app_log_text().strip()
         if text:
             log("program output:\n" + text)
@@ -1070,7 +1071,7 @@ def main():
         return 1
     finally:
         s.cleanup()
-    log(f"PASS [{args.case}, {args.wm}] in {time.monotonic() - t0:.1f} s")
+    log(f"PASS [{args.case}, {where}] in {time.monotonic() - t0:.1f} s")
     return 0
 
 

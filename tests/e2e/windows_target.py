@@ -274,6 +274,16 @@ def check_fixed_frame(s, q, dpi):
           f"(style 0x{style:08x})")
     check(not style & (wine.WS_MINIMIZEBOX | wine.WS_MAXIMIZEBOX), "no minimise or maximise box")
     check(not style & wine.WS_THICKFRAME, "thin frame: no sizing border")
+    # Screen readers name a box after the nearest label above it in the stacking order, which the tool lists from
+    # the top down.
+    controls = s.controls(q)["controls"]
+    named = []
+    for i, c in enumerate(controls):
+        if c["class"].upper() == "EDIT":
+            above = [d["text"] for d in controls[:i] if d["class"].upper() == "STATIC"]
+            named.append((c["rect"][1], above[-1] if above else None))
+    names = [name for _, name in sorted(named)]
+    check(names == ["身份证号：", "准考证号：", "姓    名：", "成    绩："], f"each box under its caption label {names}")
     g = s.geometry(q)
     want = (twips_to_pixels(9090, dpi), twips_to_pixels(5025, dpi))
     check((g.w, g.h) == want, f"client area {g.w}x{g.h} is 9090 x 5025 twips at {dpi} dpi {want}")
