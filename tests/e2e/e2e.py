@@ -14,13 +14,14 @@ import ctypes
 import os
 import random
 import re
-import select
 import shutil
 import signal
 import subprocess
 import sys
 import tempfile
 import time
+
+import xvfb
 
 SCREEN_W, SCREEN_H = 1280, 1024
 TITLE = "2018年翠县一中西校区公开招聘教师笔试成绩查询软件"
@@ -157,39 +158,11 @@ class Session:
     # --- X server and window manager -----------------------------------------------------------------------------
 
     def start_x(self, size=(SCREEN_W, SCREEN_H)):
-        for n in range(100, 400):
-            if os.path.exists(f"/tmp/.X{n}-lock") or os.path.exists(f"/tmp/.X11-unix/X{n}"):
-                continue
-            rfd, wfd = os.pipe()
-            p = subprocess.Popen(
-                # -noreset: by default the server resets whenever its last client leaves, e.g. each readiness
-                # probe before openbox is connected, and a client that connects during a reset is cut off.
-                ["Xvfb", f":{n}", "-screen", "0", f"{size[0]}x{size[1]}x24", "-nolisten", "tcp", "-noreset",
-                 "-displayfd", str(wfd)],
-                pass_fds=(wfd,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                stderr=open(os.path.join(self.tmp, f"xvfb-{n}.log"), "w"), preexec_fn=_die_with_parent)
-            os.close(wfd)
-            self.procs.append(p)
-            # Xvfb writes the display number once it accepts clients; it exits if another server won the race.
-            # The pipe stays open until the end: Xvfb dies if the newline after the number meets a closed pipe.
-            data = b""
-            deadline = time.monotonic() + 10
-            while not data.endswith(b"\n") and time.monotonic() < deadline:
-                ready, _, _ = select.select([rfd], [], [], 0.1)
-                chunk = os.read(rfd, 64) if ready else b""
-                if ready and not chunk:
-                    break
-                data += chunk
-            self.pipes.append(rfd)
-            if data.strip() == str(n).encode():
-                self.display = f":{n}"
-                break
-            if p.poll() is None:
-                p.kill()
-            p.wait(timeout=3)
-            self.procs.remove(p)
-        else:
-            raise Failure("no free X display number between :100 and :399")
+        try:
+            self.display, _ = xvfb.start_xvfb(self.tmp, size, self.procs, self.pipes, _die_with_parent,
+                                              numbers=range(100, 400))
+        except RuntimeError as e:
+            raise Failure(str(e))
 
         home = os.path.join(self.tmp, "home")
         os.makedirs(home)

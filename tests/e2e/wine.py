@@ -20,13 +20,14 @@ first opened it. ctest serialises the cases with a resource lock.
 import argparse
 import json
 import os
-import select
 import shutil
 import signal
 import subprocess
 import sys
 import tempfile
 import time
+
+import xvfb
 
 WINE = "/usr/lib/wine/wine64" if os.path.exists("/usr/lib/wine/wine64") else "wine"
 WINESERVER = shutil.which("wineserver") or "/usr/lib/wine/wineserver"
@@ -117,36 +118,7 @@ def wine_env(prefix_dir, display=None):
 
 def start_xvfb(tmp, size=SCREEN, procs=None, pipes=None, preexec_fn=None):
     """Xvfb on a free display number, without a window manager. Returns (display, process)."""
-    for n in range(400, 700):
-        if os.path.exists(f"/tmp/.X{n}-lock") or os.path.exists(f"/tmp/.X11-unix/X{n}"):
-            continue
-        rfd, wfd = os.pipe()
-        p = subprocess.Popen(["Xvfb", f":{n}", "-screen", "0", f"{size[0]}x{size[1]}x24", "-nolisten", "tcp",
-                              "-noreset", "-displayfd", str(wfd)],
-                             pass_fds=(wfd,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                             stderr=open(os.path.join(tmp, f"xvfb-{n}.log"), "w"), preexec_fn=preexec_fn)
-        os.close(wfd)
-        data = b""
-        deadline = time.monotonic() + 10
-        while not data.endswith(b"\n") and time.monotonic() < deadline:
-            ready, _, _ = select.select([rfd], [], [], 0.1)
-            chunk = os.read(rfd, 64) if ready else b""
-            if ready and not chunk:
-                break
-            data += chunk
-        # The pipe stays open while Xvfb runs: it dies if its newline meets a closed pipe.
-        if pipes is not None:
-            pipes.append(rfd)
-        if data.strip() == str(n).encode():
-            if procs is not None:
-                procs.append(p)
-            return f":{n}", p
-        if p.poll() is None:
-            p.kill()
-        p.wait(timeout=3)
-        if pipes is None:
-            os.close(rfd)
-    raise RuntimeError("no free X display number between :400 and :699")
+    return xvfb.start_xvfb(tmp, size, procs, pipes, preexec_fn, numbers=range(400, 700))
 
 
 def processes_of_prefix(wineprefix):
