@@ -225,19 +225,28 @@ class Session:
 
     # --- the program ---------------------------------------------------------------------------------------------
 
+    # How the program is started: directly here; the Wine session puts Wine's loader in front and runs it from its
+    # own folder, and gives Wine longer to show the first window.
+    loader = ()
+    show_timeout = 20
+
+    def app_folder(self):
+        return None
+
     def start_app(self, prefix=(), args=(), env=None, active=True):
         self.app_log = open(os.path.join(self.tmp, "app.log"), "w")
-        self.app_proc = self.spawn(list(prefix) + [self.app] + list(args), stdout=self.app_log,
-                                   stderr=subprocess.STDOUT, env=dict(self.env, **(env or {})))
-        # Under a wrapper (strace) the program's PID is learnt from its window; the display is ours alone.
-        self.app_pid = None if prefix else self.app_proc.pid
+        self.app_proc = self.spawn(list(prefix) + list(self.loader) + [self.app] + list(args), stdout=self.app_log,
+                                   stderr=subprocess.STDOUT, env=dict(self.env, **(env or {})), cwd=self.app_folder())
+        # Under a wrapper (strace) or a loader the program's PID is learnt from its window; the display is ours alone.
+        wrapped = bool(prefix) or bool(self.loader)
+        self.app_pid = None if wrapped else self.app_proc.pid
         t0 = time.monotonic()
         def shown():
             if self.app_proc.poll() is not None:
                 raise Failure(f"the program ended with status {self.app_proc.returncode} before showing its window")
             return self.find_visible(TITLE)
-        self.query = poll(shown, 20, 0.02, "the query window")
-        if prefix:
+        self.query = poll(shown, self.show_timeout, 0.02, "the query window")
+        if wrapped:
             self.app_pid = self.pid_of(self.query)
         log(f"query window 0x{self.query:x} visible after {time.monotonic() - t0:.2f} s")
         if active:

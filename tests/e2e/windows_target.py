@@ -59,24 +59,11 @@ class WineSession(Session):
         self.dpi = dpi
         self.scale = dpi / 96   # layout pixels to device pixels, for clicks
 
-    def start_app(self, prefix=(), args=(), env=None):
-        self.app_log = open(os.path.join(self.tmp, "app.log"), "w")
-        self.app_proc = self.spawn(list(prefix) + [wine.WINE, self.app] + list(args), stdout=self.app_log,
-                                   stderr=subprocess.STDOUT, env=dict(self.env, **(env or {})),
-                                   cwd=os.path.dirname(self.app))
-        self.app_pid = None
-        t0 = time.monotonic()
+    loader = (wine.WINE,)
+    show_timeout = 30
 
-        def shown():
-            if self.app_proc.poll() is not None:
-                raise Failure(f"the program ended with status {self.app_proc.returncode} before showing its window")
-            return self.find_visible(TITLE)
-        self.query = poll(shown, 30, 0.05, "the query window")
-        # Windows' own process id, as the tool reports it.
-        self.app_pid = self.pid_of(self.query)
-        log(f"query window {self.query} visible after {time.monotonic() - t0:.2f} s")
-        poll(lambda: self.active_window() == self.query, 5, 0.05, "the query window to become active")
-        return self.query
+    def app_folder(self):
+        return os.path.dirname(self.app)
 
     def cleanup(self):
         display = self.display
