@@ -716,7 +716,7 @@ def build_windows_report(args, info, sizes, boot_s, startup, idle):
         "from `/proc/PID/task/*/schedstat`. *explorer* is the virtual desktop's process; *others* are Wine's services "
         "in the prefix and the hidden floor window that keeps the desktop up (ticks only).")
     add("")
-    add("| State | Process | wineserver | Xvfb | explorer | others | Target (process) | Verdict |")
+    add("| State | Process | wineserver | Xvfb | explorer | others | Target (process's run time) | Verdict |")
     add("|---|---|---|---|---|---|---|---|")
     for state in WIN_IDLE_STATES:
         r = idle[state]
@@ -724,8 +724,8 @@ def build_windows_report(args, info, sizes, boot_s, startup, idle):
         cells = [f"{r[n]['percent']:.3f} %" + (f" ({r[n]['sched_percent']:.3f} %)" if n != "others" else "")
                  for n in WIN_COLUMNS]
         reference = state in ("floor", TIMER_FLOOR)
-        ok = r["process"]["sched_percent"] < WIN_TARGET_IDLE_PERCENT and \
-            r["process"]["percent"] < WIN_TARGET_IDLE_PERCENT
+        # Judged by the run time: at 20 s a 10 ms tick is 0.05 %, too coarse for a 0.3 % target.
+        ok = r["process"]["sched_percent"] < WIN_TARGET_IDLE_PERCENT
         target = "(reference)" if reference else f"< {WIN_TARGET_IDLE_PERCENT} %"
         add(f"| {state} | " + " | ".join(cells) + f" | {target} | {'—' if reference else verdict(ok)} |")
     add("")
