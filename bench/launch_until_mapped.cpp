@@ -1,7 +1,10 @@
 // Starts a program and reports how long it took until one of its top-level windows was mapped and viewable
 // on the X server, then stays the program's parent until it ends.
 //
-//   launch_until_mapped [--timeout SECONDS] -- PROGRAM [ARGS...]
+//   launch_until_mapped [--timeout SECONDS] [--parent WINDOW] -- PROGRAM [ARGS...]
+//
+// --parent watches the children of WINDOW (an X window id, decimal or 0x hex) instead of the root's: Wine's virtual
+// desktop is one X window, and the top-level windows of Windows programs are its children, all override-redirect.
 //
 // Prints one line as soon as the window is viewable and flushes it:
 //   pid=<pid> window=<client window id, decimal> ms=<milliseconds from spawn to viewable> cpu_ms=<CPU time>
@@ -93,10 +96,13 @@ int usage()
 int main(int argc, char* argv[])
 {
     double timeoutS = 20.0;
+    xcb_window_t parent = XCB_WINDOW_NONE;
     int first = 1;
     for (; first < argc; ++first) {
         if (std::strcmp(argv[first], "--timeout") == 0 && first + 1 < argc)
             timeoutS = std::atof(argv[++first]);
+        else if (std::strcmp(argv[first], "--parent") == 0 && first + 1 < argc)
+            parent = xcb_window_t(std::strtoul(argv[++first], nullptr, 0));
         else if (std::strcmp(argv[first], "--") == 0) {
             ++first;
             break;
@@ -112,11 +118,17 @@ int main(int argc, char* argv[])
         return 1;
     }
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    const xcb_window_t watched = parent != XCB_WINDOW_NONE ? parent : root;
     const xcb_atom_t netWmPid = internAtom(c, "_NET_WM_PID");
 
     // New top-levels are created as children of the root; the window manager's frames are mapped there too.
     const uint32_t rootMask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
-    xcb_change_window_attributes(c, root, XCB_CW_EVENT_MASK, &rootMask);
+    if (xcb_generic_error_t* error =
+            xcb_request_check(c, xcb_change_window_attributes_checked(c, watched, XCB_CW_EVENT_MASK, &rootMask))) {
+        std::free(error);
+        std::fprintf(stderr, "launch_until_mapped: no window 0x%x to watch\n", unsigned(watched));
+        return 1;
+    }
     std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr)); // selection is active from here
 
     pid_t child = 0;
@@ -164,7 +176,8 @@ int main(int argc, char* argv[])
         const uint8_t type = event->response_type & 0x7f;
         if (type == XCB_CREATE_NOTIFY) {
             const auto* created = reinterpret_cast<xcb_create_notify_event_t*>(event);
-            if (created->parent == root && !created->override_redirect) {
+            // Under the root, override-redirect windows are menus and tooltips; under a virtual desktop all are so.
+            if (created->parent == watched && (watched != root || !created->override_redirect)) {
                 clients.insert(created->window);
                 xcb_change_window_attributes(c, created->window, XCB_CW_EVENT_MASK, &clientMask);
                 // It may have been mapped before the selection took effect.
