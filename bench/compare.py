@@ -340,14 +340,18 @@ def verdict(ok):
     return "met" if ok else "MISSED"
 
 
+def measured_on(info, software):
+    """The report's first line: when, on what machine, with which software, from which tree."""
+    now = datetime.datetime.now().astimezone().strftime("%Y-%m-%d %H:%M %Z")
+    return (f"Measured {now} on {info['cpu']} ({info['cpus']} CPUs"
+            + (f", {info['hypervisor']} guest" if info["hypervisor"] else "") + f"), {info['memory']} RAM, "
+            f"Linux {info['kernel']}, {software}; tree {info['commit']}.")
+
+
 def build_report(args, info, startup, idle, micro, micro_context):
     lines = []
     add = lines.append
-    now = datetime.datetime.now().astimezone().strftime("%Y-%m-%d %H:%M %Z")
-    add(f"Measured {now} on {info['cpu']} ({info['cpus']} CPUs"
-        + (f", {info['hypervisor']} guest" if info["hypervisor"] else "") + f"), {info['memory']} RAM, "
-        f"Linux {info['kernel']}, Qt {info['qt']}, Xvfb {info['xvfb']}, openbox {info['openbox']}; "
-        f"tree {info['commit']}.")
+    add(measured_on(info, f"Qt {info['qt']}, Xvfb {info['xvfb']}, openbox {info['openbox']}"))
     add("")
     add("Reproduce (nothing is built by the script):")
     add("")
@@ -668,11 +672,8 @@ def measure_windows_idle(launcher, programs, wd, tool, seconds, settle):
 def build_windows_report(args, info, sizes, boot_s, startup, idle):
     lines = []
     add = lines.append
-    now = datetime.datetime.now().astimezone().strftime("%Y-%m-%d %H:%M %Z")
-    add(f"Measured {now} on {info['cpu']} ({info['cpus']} CPUs"
-        + (f", {info['hypervisor']} guest" if info["hypervisor"] else "") + f"), {info['memory']} RAM, "
-        f"Linux {info['kernel']}, Wine {info['wine']}, MinGW-w64 g++ {info['mingw']}, Xvfb {info['xvfb']}; "
-        f"tree {info['commit']}. Fresh prefix booted and seeded in {boot_s:.1f} s.")
+    add(measured_on(info, f"Wine {info['wine']}, MinGW-w64 g++ {info['mingw']}, Xvfb {info['xvfb']}")
+        + f" Fresh prefix booted and seeded in {boot_s:.1f} s.")
     add("")
     add("Reproduce (nothing is built by the script):")
     add("")
