@@ -55,6 +55,7 @@ bool sessionBusAnnounced()
 // is pointed, for that moment only, where nothing can be created, and what QStandardPaths says of it is dropped.
 std::optional<QByteArray> g_temporaryFolder;
 QtMessageHandler g_messageHandler = nullptr;
+bool g_runtimeFolderGuarded = false;
 
 void quietAboutRuntimeFolder(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
@@ -70,6 +71,7 @@ void keepRuntimeFolderUncreated()
         g_temporaryFolder = qgetenv("TMPDIR");
     qputenv("TMPDIR", "/proc"); // a folder in which nobody, not even root, can make one
     g_messageHandler = qInstallMessageHandler(quietAboutRuntimeFolder);
+    g_runtimeFolderGuarded = true;
 }
 
 void session();
@@ -77,11 +79,13 @@ void session();
 // Runs inside the application's constructor, once the platform and its theme are loaded.
 void toolkitStarted()
 {
-    if (g_temporaryFolder)
-        qputenv("TMPDIR", *g_temporaryFolder);
-    else
-        qunsetenv("TMPDIR");
-    qInstallMessageHandler(g_messageHandler);
+    if (g_runtimeFolderGuarded) {
+        if (g_temporaryFolder)
+            qputenv("TMPDIR", *g_temporaryFolder);
+        else
+            qunsetenv("TMPDIR");
+        qInstallMessageHandler(g_messageHandler);
+    }
     session(); // from the first event on, so that no reparenting of our windows goes unseen
 }
 
@@ -391,7 +395,9 @@ bool prepareToolkit()
                    stderr);
         return false;
     }
-    keepRuntimeFolderUncreated();
+    // A session that announces its runtime folder has one already: nothing would be created.
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
+        keepRuntimeFolderUncreated();
     qAddPreRoutine(toolkitStarted);
     return true;
 }
