@@ -340,6 +340,11 @@ def verdict(ok):
     return "met" if ok else "MISSED"
 
 
+def single_runs(startup):
+    return ("Single start-up runs, ms: program " + ", ".join(f"{v:.1f}" for v in startup["program"]["startup_ms"])
+            + "; floor " + ", ".join(f"{v:.1f}" for v in startup["floor"]["startup_ms"]) + ".")
+
+
 def measured_on(info, software):
     """The report's first line: when, on what machine, with which software, from which tree."""
     now = datetime.datetime.now().astimezone().strftime("%Y-%m-%d %H:%M %Z")
@@ -385,8 +390,7 @@ def build_report(args, info, startup, idle, micro, micro_context):
         f"{pr[2] / 1024:.2f}) | {fr[0] / 1024:.2f} MiB ({fr[1] / 1024:.2f}–{fr[2] / 1024:.2f}) | "
         f"{pr[0] / fr[0]:.3f} | — | — |")
     add("")
-    add("Single start-up runs, ms: program " + ", ".join(f"{v:.1f}" for v in startup["program"]["startup_ms"])
-        + "; floor " + ", ".join(f"{v:.1f}" for v in startup["floor"]["startup_ms"]) + ".")
+    add(single_runs(startup))
     add("")
 
     add(f"### Idle cost ({args.idle_seconds:g} s per state, one run each, windows still, "
@@ -713,8 +717,7 @@ def build_windows_report(args, info, sizes, boot_s, startup, idle):
     row(f"Peak working set (VmHWM, {args.settle:g} s after mapping)", "hwm_kb", "MiB", 1 / 1024)
     row("Working set then (VmRSS, for information)", "rss_kb", "MiB", 1 / 1024)
     add("")
-    add("Single start-up runs, ms: program " + ", ".join(f"{v:.1f}" for v in startup["program"]["startup_ms"])
-        + "; floor " + ", ".join(f"{v:.1f}" for v in startup["floor"]["startup_ms"]) + ".")
+    add(single_runs(startup))
     add("")
     add(f"File sizes: `cuixian-score-query.exe` {sizes['program'] / 1024:.0f} KiB ({sizes['program']:,} bytes), "
         f"`floor_window_win.exe` {sizes['floor'] / 1024:.0f} KiB.")

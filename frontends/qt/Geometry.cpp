@@ -319,28 +319,34 @@ void setOuterTop(QWidget& window, float twips)
     askCentre(window, current, std::nullopt, devicePixels(twips, window));
 }
 
-void setOuterWidth(QWidget& window, float twips)
+namespace {
+
+// One outer size, kept as the program gave it; the frame the manager draws must fit inside it.
+void setOuterSize(QWidget& window, float twips, Qt::Orientation which)
 {
-    const int width = checkedDevicePixels(twips, window, u"Width");
+    const bool horizontal = which == Qt::Horizontal;
+    const char16_t* what = horizontal ? u"Width" : u"Height";
+    const int size = checkedDevicePixels(twips, window, what);
     const QRect current = outerDevice(window);
     const QMargins m = frameDevice(window);
-    if (width - m.left() - m.right() < 0)
-        throw RuntimeError::toolkitFailure(u"Width");
-    if (width != current.width())
-        placeOuter(window, QRect(current.topLeft(), QSize(width, current.height())));
-    placementOf(window).outerSizeSet |= Qt::Horizontal;
+    if (size - (horizontal ? m.left() + m.right() : m.top() + m.bottom()) < 0)
+        throw RuntimeError::toolkitFailure(what);
+    const QSize wanted = horizontal ? QSize(size, current.height()) : QSize(current.width(), size);
+    if (wanted != current.size())
+        placeOuter(window, QRect(current.topLeft(), wanted));
+    placementOf(window).outerSizeSet |= which;
+}
+
+} // namespace
+
+void setOuterWidth(QWidget& window, float twips)
+{
+    setOuterSize(window, twips, Qt::Horizontal);
 }
 
 void setOuterHeight(QWidget& window, float twips)
 {
-    const int height = checkedDevicePixels(twips, window, u"Height");
-    const QRect current = outerDevice(window);
-    const QMargins m = frameDevice(window);
-    if (height - m.top() - m.bottom() < 0)
-        throw RuntimeError::toolkitFailure(u"Height");
-    if (height != current.height())
-        placeOuter(window, QRect(current.topLeft(), QSize(current.width(), height)));
-    placementOf(window).outerSizeSet |= Qt::Vertical;
+    setOuterSize(window, twips, Qt::Vertical);
 }
 
 float screenWidth()
