@@ -1,16 +1,16 @@
 #!/usr/bin/python3
-"""Real-window end-to-end tests of the score-query program.
+"""Real-window end-to-end cases of the score-query program, and the command line that runs one.
 
-Each run starts its own Xvfb and openbox on a free display, launches the built program as a child process, drives it
-with xdotool as a person would (typing, clicks, the window manager's close), reads what the screen shows through the
-clipboard and X window properties, and stops every process it started by its PID, also on failure.
+Each case drives the built program as a person would (typing, clicks, the window manager's close) and reads what
+the screen shows, through a session that starts its own X server on a free display and stops every process it
+started by its PID, also on failure: X11Session (x11_target.py) for the Linux program, WineSession
+(windows_target.py) for the Windows one under Wine. session.py holds what both share.
 
-Usage: e2e.py CASE --app BINARY --roster TABLE [--artifacts DIR]
+Usage: e2e.py CASE --app BINARY --roster TABLE [--artifacts DIR] [--wm WM] [--target windows ...]
 Cases: see CASES at the bottom. Only the Python standard library and Debian's X tools are used.
 """
 
 import argparse
-import ctypes
 import os
 import random
 import re
@@ -18,79 +18,17 @@ import shutil
 import signal
 import subprocess
 import sys
-import tempfile
 import time
 
-import xvfb
-
-SCREEN_W, SCREEN_H = 1280, 1024
-TITLE = "2018年翠县一中西校区公开招聘教师笔试成绩查询软件"
-PANEL_TITLE = "软件使用说明"
-BOX_TITLE = "工程1"
-WRONG_PAIR_TEXT = "身份证号或准考证号错误，请重新输入！"
-CLIENT_W, CLIENT_H = 606, 335
-
-# Control centres in client pixels (layout twips / 15).
-TEXT_ID = (232 + 120, 88 + 16)        # Text1(0)
-TEXT_TICKET = (232 + 120, 128 + 16)   # Text1(1)
-TEXT_NAME = (232 + 120, 168 + 16)     # Text1(2)
-TEXT_SCORE = (232 + 120, 208 + 16)    # Text1(3)
-BTN_CONFIRM = (184 + 108, 192 + 20)   # Command3 "确    定"
-BTN_AGAIN = (112 + 76, 264 + 20)      # Command1 "继续查询"
-BTN_EXIT = (336 + 76, 264 + 20)       # Command2 "退    出"
-BTN_PANEL = (584 + 11, 104 + 52)      # Command4, its right strip is cut off by the frame
+import windows_target
+from session import (BTN_AGAIN, BTN_EXIT, BTN_PANEL, CLIENT_H, CLIENT_W, PANEL_TITLE, TEXT_ID, TEXT_TICKET, TITLE,
+                     WRONG_PAIR_TEXT, Failure, check, check_docked, drag_title_bar, expect_clean_end, log, poll)
+from x11_target import SCREEN_H, SCREEN_W, WINDOW_MANAGERS, X11Session
 
 # Motif hint bits (MwmUtil.h).
 MWM_HINTS_FUNCTIONS, MWM_HINTS_DECORATIONS = 1, 2
 MWM_FUNC_ALL, MWM_FUNC_MINIMIZE, MWM_FUNC_MAXIMIZE = 1, 8, 16
 MWM_DECOR_ALL, MWM_DECOR_MINIMIZE, MWM_DECOR_MAXIMIZE = 1, 32, 64
-
-# Window managers the cases run under: command line and environment. KWin draws no frames without a decoration
-# theme (kwin-style-breeze) and runs without compositing here, as many remote sessions do; xfwm4 likewise.
-WINDOW_MANAGERS = {
-    "openbox": (["openbox", "--sm-disable", "--config-file", "/etc/xdg/openbox/rc.xml"], {}),
-    "kwin": (["kwin_x11", "--replace"], {"KWIN_COMPOSE": "N", "QT_QPA_PLATFORM": "xcb"}),
-    "xfwm4": (["xfwm4", "--compositor=off", "--sm-client-disable"], {}),
-    # GNOME's manager as an X11 one. It wants a session bus, and finding none announced it would start a bus daemon
-    # through dbus-launch that outlives the case; told of an address it cannot use, it runs without one.
-    "mutter": (["mutter", "--x11", "--replace", "--sm-disable"], {"DBUS_SESSION_BUS_ADDRESS": "disabled:"}),
-}
-# mutter keeps a window that its client moves wholly on the screen, if it was so before (only docks and desktops are
-# exempt, and the source a _NET_MOVERESIZE_WINDOW names is ignored): where the panel's place crosses the screen's
-# edge, it stands at the edge. The others let a client move its window partly off the screen.
-KEEP_CLIENT_MOVES_ON_SCREEN = {"mutter"}
-
-
-class Failure(Exception):
-    pass
-
-
-def log(msg):
-    print(msg, flush=True)
-
-
-def check(cond, msg):
-    if not cond:
-        raise Failure(msg)
-    log("  ok: " + msg)
-
-
-def poll(fn, timeout, interval=0.01, what="condition"):
-    """Calls fn until it returns a truthy value; our own loop, since xdotool's --sync waits in 0.5 s steps."""
-    deadline = time.monotonic() + timeout
-    while True:
-        value = fn()
-        if value:
-            return value
-        if time.monotonic() > deadline:
-            raise Failure(f"timed out after {timeout} s waiting for {what}")
-        time.sleep(interval)
-
-
-def _die_with_parent():
-    # A harness killed outright (a test timeout, kill -9) must not leave X servers behind.
-    libc = ctypes.CDLL(None, use_errno=True)
-    libc.prctl(1, signal.SIGTERM)  # PR_SET_PDEATHSIG
 
 
 def read_roster(path):
@@ -103,372 +41,6 @@ def read_roster(path):
     if len(rows) != 344:
         raise Failure(f"roster has {len(rows)} rows, expected 344")
     return rows
-
-
-class Geometry:
-    def __init__(self, x, y, w, h, mapped):
-        self.x, self.y, self.w, self.h, self.mapped = x, y, w, h, mapped
-
-    def __repr__(self):
-        return f"{self.w}x{self.h}+{self.x}+{self.y}{'' if self.mapped else ' (unmapped)'}"
-
-
-class Session:
-    """One X display with a window manager, the program under test and the helper processes around it."""
-
-    def __init__(self, app, artifacts):
-        self.app = app
-        self.artifacts = artifacts
-        self.procs = []          # every process started, stopped by PID in reverse order
-        self.pipes = []
-        self.tmp = tempfile.mkdtemp(prefix="e2e-")
-        self.display = None
-        self.env = None
-        self.app_proc = None
-        self.app_pid = None
-        self.sentinel_no = 0
-        self.scale = 1.0         # device pixels per layout pixel, as QT_SCALE_FACTOR gives the program
-        self.wm = "openbox"
-        self.wm_proc = None
-        self.first_motion_moves = False   # a title-bar drag moves the window from its first motion on
-
-    # --- processes -------------------------------------------------------------------------------------------------
-
-    def spawn(self, argv, **kw):
-        kw.setdefault("stdin", subprocess.DEVNULL)
-        kw.setdefault("env", self.env)
-        p = subprocess.Popen(argv, preexec_fn=_die_with_parent, **kw)
-        self.procs.append(p)
-        return p
-
-    def run(self, *argv, timeout=5, check_rc=True):
-        r = subprocess.run(argv, env=self.env, capture_output=True, timeout=timeout)
-        if check_rc and r.returncode != 0:
-            raise Failure(f"{' '.join(argv)} failed ({r.returncode}): {r.stderr.decode(errors='replace').strip()}")
-        return r.stdout.decode("utf-8", errors="replace")
-
-    def cleanup(self):
-        for p in reversed(self.procs):
-            if p.poll() is None:
-                try:
-                    p.terminate()
-                    p.wait(timeout=3)
-                except subprocess.TimeoutExpired:
-                    p.kill()
-                    p.wait(timeout=3)
-                except ProcessLookupError:
-                    pass
-        for fd in self.pipes:
-            os.close(fd)
-        shutil.rmtree(self.tmp, ignore_errors=True)
-
-    # --- X server and window manager -----------------------------------------------------------------------------
-
-    def start_x(self, size=(SCREEN_W, SCREEN_H)):
-        try:
-            self.display, _ = xvfb.start_xvfb(self.tmp, size, self.procs, self.pipes, _die_with_parent,
-                                              numbers=range(100, 400))
-        except RuntimeError as e:
-            raise Failure(str(e))
-
-        home = os.path.join(self.tmp, "home")
-        os.makedirs(home)
-        runtime = os.path.join(self.tmp, "runtime")
-        os.makedirs(runtime, mode=0o700)
-        env = dict(os.environ)
-        # No session bus: where dbus-x11 is installed, a careless client would start a bus daemon of its own.
-        for var in ("QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "XAUTHORITY", "SESSION_MANAGER", "DBUS_SESSION_BUS_ADDRESS",
-                    "QT_SCALE_FACTOR", "XDG_SESSION_TYPE"):
-            env.pop(var, None)
-        env.update(DISPLAY=self.display, LANG="C.UTF-8", LC_ALL="C.UTF-8", XDG_RUNTIME_DIR=runtime)
-        self.env = env
-        # The window manager gets a private HOME so parallel runs do not share its cache and session files.
-        wm_env = dict(env, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
-                      XDG_CACHE_HOME=os.path.join(home, ".cache"))
-        argv, extra_env = WINDOW_MANAGERS[self.wm]
-        wm_env.update(extra_env)
-        # One retry: a window manager that has not taken the screen within seconds is stuck, not slow.
-        for attempt in (1, 2):
-            wm_log = os.path.join(self.tmp, f"{self.wm}-{attempt}.log")
-            wm = self.spawn(argv, env=wm_env, stdout=subprocess.DEVNULL, stderr=open(wm_log, "w"))
-
-            def managing():
-                if wm.poll() is not None:
-                    return "ended"
-                return self.wm_ready() and "ready"
-            try:
-                state = poll(managing, 15, 0.02, f"{self.wm} to manage the screen")
-            except Failure:
-                state = "stuck"
-            if state == "ready":
-                break
-            with open(wm_log, errors="replace") as f:
-                why = f.read().strip()
-            try:
-                with open(f"/proc/{wm.pid}/wchan") as f:
-                    why += f" (waiting in {f.read().strip() or '?'})"
-            except OSError:
-                pass
-            log(f"{self.wm} attempt {attempt} {state} (status {wm.poll()}): {why}")
-            if wm.poll() is None:
-                wm.kill()
-                wm.wait(timeout=3)
-        else:
-            raise Failure(f"{self.wm} did not take the screen")
-        self.wm_proc = wm
-        log(f"display {self.display} with {self.wm} ready")
-
-    def wm_ready(self):
-        """True once the window manager runs (its check window names itself) and has read its theme."""
-        out = self.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK", "_OB_THEME", check_rc=False)
-        m = re.search(r"_NET_SUPPORTING_WM_CHECK\(WINDOW\): window id # (0x[0-9a-f]+)", out)
-        if not m or m.group(1) not in self.prop(int(m.group(1), 16), "_NET_SUPPORTING_WM_CHECK"):
-            return False
-        if self.wm == "openbox":
-            # _OB_THEME is set once openbox has read its configuration and theme, the slow part of its start: a
-            # window mapped before that waits for its frame.
-            return "_OB_THEME(UTF8_STRING)" in out
-        return True
-
-    # --- the program ---------------------------------------------------------------------------------------------
-
-    # How the program is started: directly here; the Wine session puts Wine's loader in front and runs it from its
-    # own folder, and gives Wine longer to show the first window.
-    loader = ()
-    show_timeout = 20
-
-    def app_folder(self):
-        return None
-
-    def start_app(self, prefix=(), args=(), env=None, active=True):
-        self.app_log = open(os.path.join(self.tmp, "app.log"), "w")
-        self.app_proc = self.spawn(list(prefix) + list(self.loader) + [self.app] + list(args), stdout=self.app_log,
-                                   stderr=subprocess.STDOUT, env=dict(self.env, **(env or {})), cwd=self.app_folder())
-        # Under a wrapper (strace) or a loader the program's PID is learnt from its window; the display is ours alone.
-        wrapped = bool(prefix) or bool(self.loader)
-        self.app_pid = None if wrapped else self.app_proc.pid
-        t0 = time.monotonic()
-        def shown():
-            if self.app_proc.poll() is not None:
-                raise Failure(f"the program ended with status {self.app_proc.returncode} before showing its window")
-            return self.find_visible(TITLE)
-        self.query = poll(shown, self.show_timeout, 0.02, "the query window")
-        if wrapped:
-            self.app_pid = self.pid_of(self.query)
-        log(f"query window 0x{self.query:x} visible after {time.monotonic() - t0:.2f} s")
-        if active:
-            poll(lambda: self.active_window() == self.query, 5, 0.01, "the query window to become active")
-        return self.query
-
-    def app_log_text(self):
-        try:
-            with open(os.path.join(self.tmp, "app.log"), encoding="utf-8", errors="replace") as f:
-                return f.read()
-        except OSError:
-            return ""
-
-    def wait_exit(self, timeout):
-        try:
-            return self.app_proc.wait(timeout=timeout)
-        except subprocess.TimeoutExpired:
-            raise Failure(f"the program did not end within {timeout} s")
-
-    # --- X queries -----------------------------------------------------------------------------------------------
-
-    def prop(self, wid, name):
-        return self.run("xprop", "-id", str(wid), name, check_rc=False).strip()
-
-    def windows_by_name(self, title):
-        out = self.run("xdotool", "search", "--name", "^" + re.escape(title) + "$", check_rc=False)
-        return [int(w) for w in out.split()]
-
-    def windows_of_pid(self, pid):
-        out = self.run("xdotool", "search", "--pid", str(pid), check_rc=False)
-        return [int(w) for w in out.split()]
-
-    def pid_of(self, wid):
-        m = re.search(r"= (\d+)", self.prop(wid, "_NET_WM_PID"))
-        return int(m.group(1)) if m else None
-
-    def find_visible(self, title):
-        for w in self.windows_by_name(title):
-            g = self.geometry(w)
-            if g and g.mapped and (self.app_pid is None or self.pid_of(w) == self.app_pid):
-                return w
-        return None
-
-    def geometry(self, wid):
-        """Client-area geometry in root coordinates, or None once the window is gone."""
-        r = subprocess.run(["xwininfo", "-id", str(wid)], env=self.env, capture_output=True, timeout=5)
-        if r.returncode != 0:
-            return None
-        out = r.stdout.decode(errors="replace")
-
-        def num(label):
-            return int(re.search(label + r":\s+(-?\d+)", out).group(1))
-        mapped = "IsViewable" in out
-        return Geometry(num("Absolute upper-left X"), num("Absolute upper-left Y"), num("Width"), num("Height"),
-                        mapped)
-
-    def frame_extents(self, wid):
-        """(left, right, top, bottom) of the window manager's frame, or None when the window has none."""
-        m = re.search(r"= (\d+), (\d+), (\d+), (\d+)", self.prop(wid, "_NET_FRAME_EXTENTS"))
-        return tuple(int(v) for v in m.groups()) if m else None
-
-    def outer(self, wid):
-        g = self.geometry(wid)
-        l, r, t, b = self.frame_extents(wid) or (0, 0, 0, 0)
-        return Geometry(g.x - l, g.y - t, g.w + l + r, g.h + t + b, g.mapped)
-
-    def panel_place(self, x, y, w, h):
-        """Where the window manager lets a w x h panel stand that the program puts at x, y."""
-        if self.wm not in KEEP_CLIENT_MOVES_ON_SCREEN:
-            return x, y
-        root = re.search(r"-geometry (\d+)x(\d+)", self.run("xwininfo", "-root"))
-        sw, sh = int(root.group(1)), int(root.group(2))
-        return min(max(x, 0), sw - w), min(max(y, 0), sh - h)
-
-    def active_window(self):
-        m = re.search(r"window id # (0x[0-9a-f]+)", self.run("xprop", "-root", "_NET_ACTIVE_WINDOW", check_rc=False))
-        return int(m.group(1), 16) if m else None
-
-    def client_list(self):
-        out = self.run("xprop", "-root", "_NET_CLIENT_LIST", check_rc=False)
-        return [int(w, 16) for w in re.findall(r"0x[0-9a-f]+", out)]
-
-    def atoms(self, wid, name):
-        return set(re.findall(r"[A-Z_][A-Z0-9_]+", self.prop(wid, name).partition("=")[2]))
-
-    def motif_hints(self, wid):
-        m = re.search(r"= (0x[0-9a-f]+), (0x[0-9a-f]+), (0x[0-9a-f]+)", self.prop(wid, "_MOTIF_WM_HINTS"))
-        return tuple(int(v, 16) for v in m.groups()) if m else None
-
-    # --- input -------------------------------------------------------------------------------------------------
-
-    def click(self, wid, pos):
-        g = self.geometry(wid)
-        self.run("xdotool", "mousemove", str(g.x + round(pos[0] * self.scale)), str(g.y + round(pos[1] * self.scale)),
-                 "click", "1")
-
-    def key(self, *keys):
-        self.run("xdotool", "key", "--clearmodifiers", *keys)
-
-    def type(self, text):
-        self.run("xdotool", "type", "--delay", "4", "--", text, timeout=20)
-
-    # --- reading what the screen shows --------------------------------------------------------------------------
-
-    def clipboard(self):
-        try:
-            r = subprocess.run(["xclip", "-o", "-selection", "clipboard"], env=self.env, capture_output=True,
-                               timeout=3)
-        except subprocess.TimeoutExpired:
-            return None
-        return r.stdout.decode("utf-8", errors="replace") if r.returncode == 0 else None
-
-    def put_sentinel(self):
-        self.sentinel_no += 1
-        sentinel = f"@@e2e-sentinel-{self.sentinel_no}@@"
-        # -quiet keeps xclip in the foreground so its PID is ours to stop; it exits when another client takes over.
-        p = self.spawn(["xclip", "-quiet", "-selection", "clipboard", "-i"], stdin=subprocess.PIPE,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        p.stdin.write(sentinel.encode())
-        p.stdin.close()
-        poll(lambda: self.clipboard() == sentinel, 5, 0.01, "the clipboard sentinel")
-        return sentinel
-
-    def copy_focused(self, timeout=1.0):
-        """Text of the focused box via select-all + copy, or None if nothing was copied in time."""
-        sentinel = self.put_sentinel()
-        self.key("ctrl+a", "ctrl+c")
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            text = self.clipboard()
-            if text is not None and text != sentinel:
-                return text
-            time.sleep(0.01)
-        return None
-
-    def read_focused(self):
-        text = self.copy_focused(timeout=0.3)
-        if text is not None:
-            return text
-        # Nothing came: rather than trust a timeout, append a marker, copy again and take the marker off. Key events
-        # reach the program in order, so a late first copy shows up before the marked one and is skipped.
-        self.key("End")
-        self.type("Q")
-        sentinel = self.put_sentinel()
-        self.key("ctrl+a", "ctrl+c")
-        marked = poll(lambda: (t := self.clipboard()) is not None and t != sentinel and t.endswith("Q") and t, 3,
-                      0.01, "the marked box text on the clipboard")
-        self.key("End", "BackSpace")
-        return marked[:-1]
-
-    def read_box(self, pos):
-        self.click(self.query, pos)
-        return self.read_focused()
-
-    def screenshot(self, name):
-        if not self.artifacts:
-            return
-        os.makedirs(self.artifacts, exist_ok=True)
-        path = os.path.join(self.artifacts, name + ".png")
-        # Take shots until two in a row agree, so a repaint in flight is not caught half done.
-        previous = None
-        for _ in range(20):
-            self.run("/usr/bin/import", "-display", self.display, "-window", "root", path, timeout=20)
-            with open(path, "rb") as f:
-                data = f.read()
-            if data == previous:
-                break
-            previous = data
-            time.sleep(0.05)
-        log(f"  screenshot {path}")
-
-    # --- steps shared by the cases ----------------------------------------------------------------------------
-
-    def enter_pair(self, id_number, ticket, use_tab=False):
-        self.click(self.query, TEXT_ID)
-        self.key("ctrl+a", "BackSpace")
-        self.type(id_number)
-        if use_tab:
-            self.key("Tab")
-        else:
-            self.click(self.query, TEXT_TICKET)
-        self.key("ctrl+a", "BackSpace")
-        self.type(ticket)
-        self.click(self.query, BTN_CONFIRM)
-
-    def expect_result(self, row):
-        name = self.read_box(TEXT_NAME)
-        score = self.read_box(TEXT_SCORE)
-        check(name == row["CandidateName"], f"name box shows {name!r}, expected {row['CandidateName']!r}")
-        check(score == row["Score"], f"score box shows {score!r}, expected {row['Score']!r}")
-
-    def query_row(self, row, use_tab=False):
-        log(f"query ticket {row['TicketNumber']} id {row['IdNumber']}")
-        self.enter_pair(row["IdNumber"], row["TicketNumber"], use_tab)
-        self.expect_result(row)
-
-    def find_message_box(self, timeout=5):
-        def visible_box():
-            for w in self.windows_by_name(BOX_TITLE):
-                g = self.geometry(w)
-                if g and g.mapped and self.pid_of(w) == self.app_pid:
-                    return w
-            return None
-        return poll(visible_box, timeout, 0.02, f"a window titled {BOX_TITLE!r}")
-
-    def check_message_box(self, box, text):
-        # A QMessageBox's text cannot be read from outside on Linux; its kind and title can.
-        types = self.atoms(box, "_NET_WM_WINDOW_TYPE")
-        check("_NET_WM_WINDOW_TYPE_DIALOG" in types, f"message box is a dialog ({', '.join(sorted(types))})")
-        check(self.prop(box, "_NET_WM_NAME").endswith(f'"{BOX_TITLE}"'), f"message box titled {BOX_TITLE!r}")
-        log(f"  message box state {sorted(self.atoms(box, '_NET_WM_STATE'))}, {self.prop(box, 'WM_TRANSIENT_FOR')}")
-
-    def show_panel(self):
-        self.click(self.query, BTN_PANEL)
-        return poll(lambda: self.find_visible(PANEL_TITLE), 5, 0.01, "the instructions panel to show")
 
 
 # --- cases -----------------------------------------------------------------------------------------------------------
@@ -586,18 +158,6 @@ def case_wrong_pair(s, rows):
     check(s.app_proc.poll() is None, "program still running")
 
 
-def check_docked(s, q, p, what=""):
-    """The panel flush against the query window's outer right edge, as high as it and half as wide (device pixels)."""
-    o, pg = s.outer(q), s.geometry(p)
-    log(f"query outer {o}, panel {pg}{what}")
-    right, top = s.panel_place(o.x + o.w, o.y, pg.w, pg.h)
-    kept = "" if (right, top) == (o.x + o.w, o.y) else f", where {s.wm} keeps it on the screen"
-    check(pg.x == right, f"panel left {pg.x} == query outer right {right}{kept}")
-    check(pg.y == top, f"panel top {pg.y} == query outer top {top}{kept}")
-    check(pg.h == o.h, f"panel height {pg.h} == query outer height {o.h}")
-    check(abs(pg.w - o.w / 2) <= 1, f"panel width {pg.w} == half the query outer width {o.w / 2} (±1)")
-
-
 def case_panel(s, rows):
     s.start_x()
     q = s.start_app()
@@ -654,44 +214,6 @@ def case_panel(s, rows):
     check(s.app_proc.poll() is None, "program still running")
 
 
-def drag_title_bar(s, q, p, steps, off_screen=False):
-    """Drags the query window by its title bar with the button held through every step, as a person does, and
-    checks after each step that the window manager moved the window and that the panel followed it."""
-    o, panel = s.outer(q), s.geometry(p)
-    ext = s.frame_extents(q)
-    press = (o.x + o.w // 3, o.y + ext[2] // 2)   # on the title bar, clear of its buttons
-    s.run("xdotool", "mousemove", str(press[0]), str(press[1]))
-    s.run("xdotool", "mousedown", "1")
-    delays = []
-    try:
-        # openbox starts a move on the first motion past its drag threshold and moves the window from the next.
-        x, y = press[0] + 12, press[1]
-        s.run("xdotool", "mousemove", str(x), str(y))
-        if s.first_motion_moves:
-            # Windows' move loop follows from the press on. Under Wine a motion that comes before the loop has
-            # taken its starting point is applied twice (seen at 144 dpi, where the press repaints more): wait for
-            # the loop to have moved the window by the first motion before the next.
-            poll(lambda: ((g := s.outer(q)).x, g.y) == (o.x + 12, o.y), 3, 0.002,
-                 "the move loop to follow the first motion")
-        for dx, dy in steps:
-            x, y = x + dx, y + dy
-            want_window = (o.x + x - press[0], o.y + y - press[1])
-            t0 = time.monotonic()
-            s.run("xdotool", "mousemove", str(x), str(y))
-            poll(lambda: ((g := s.outer(q)).x, g.y) == want_window, 3, 0.002,
-                 f"the window manager to drag the window to {want_window}")
-            want_panel = s.panel_place(want_window[0] + o.w, want_window[1], panel.w, panel.h)
-            if off_screen:
-                continue   # see case_drag
-            poll(lambda: ((g := s.geometry(p)).x, g.y) == want_panel, 2, 0.002,
-                 f"the panel to follow the drag to {want_panel}")
-            delays.append((time.monotonic() - t0) * 1000)
-            log(f"  ok: button held, window dragged to {want_window}, panel at {want_panel}")
-    finally:
-        s.run("xdotool", "mouseup", "1")
-    log(f"panel follow delays during the drag (ms): {', '.join(f'{d:.0f}' for d in delays)}")
-
-
 def case_drag(s, rows):
     s.start_x()
     q = s.start_app()
@@ -738,18 +260,6 @@ def case_drag(s, rows):
     p = s.show_panel()
     check_docked(s, q, p, " shown again after a drag while hidden")
     check(s.app_proc.poll() is None, "program still running")
-
-
-def expect_clean_end(s, t0, what):
-    rc = s.wait_exit(5)
-    elapsed = time.monotonic() - t0
-    log(f"program ended {elapsed * 1000:.0f} ms after {what}, status {rc}")
-    check(rc == 0, f"exit status 0 after {what} (got {rc})")
-    check(elapsed < 2, f"ended at once ({elapsed:.2f} s)")
-    # The X server drops a client's windows once it notices the closed connection, which may trail the exit a bit.
-    poll(lambda: not s.windows_of_pid(s.app_pid), 2, 0.01, "the program's windows to go")
-    log("  ok: no window of the program left on the display")
-    check(not [w for w in s.client_list() if s.pid_of(w) == s.app_pid], "window manager lists none of its windows")
 
 
 def case_close_entry(s, rows):
@@ -1045,15 +555,12 @@ def main():
 
     cases = CASES
     if args.target == "windows":
-        sys.modules.setdefault("e2e", sys.modules[__name__])   # the adapter builds on this module's Session
-        import windows_target
         s = windows_target.WineSession(os.path.abspath(args.app), args.artifacts, os.path.abspath(args.wine_prefix),
                                        os.path.abspath(args.wintool))
         cases = dict(CASES, **windows_target.CASES)
     else:
-        s = Session(os.path.abspath(args.app), args.artifacts)
+        s = X11Session(os.path.abspath(args.app), args.artifacts, args.wm)
     s.scales = [float(f) for f in args.scales.split(",")]
-    s.wm = args.wm
     # SIGTERM from ctest or a user becomes an exception, so the finally below still stops our processes.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
     where = "Wine" if args.target == "windows" else args.wm

@@ -1,6 +1,6 @@
 """The Windows program as e2e.py's cases see it: WineSession answers the harness's questions about windows through
 the test tool run under Wine, and a few cases check what only a Windows window has (styles, owner, icon, Alt+F4 on
-the panel). Loaded by e2e.py for --target windows; see wine.py for the prefix the session runs in."""
+the panel). e2e.py runs with it for --target windows; see wine.py for the prefix the session runs in."""
 
 import json
 import math
@@ -11,8 +11,8 @@ import tempfile
 import time
 
 import wine
-from e2e import (BOX_TITLE, BTN_PANEL, CLIENT_H, CLIENT_W, PANEL_TITLE, TEXT_ID, TEXT_TICKET, TITLE, Failure,
-                 Geometry, Session, _die_with_parent, check, check_docked, drag_title_bar, expect_clean_end, log, poll)
+from session import (BOX_TITLE, BTN_PANEL, PANEL_TITLE, TEXT_ID, TEXT_TICKET, TITLE, Failure, Geometry, Session,
+                     check, check_docked, die_with_parent, drag_title_bar, expect_clean_end, log, poll)
 
 # A message box's text and its one button (user32's dialog template).
 BOX_TEXT_ID, IDOK = 0xFFFF, 1
@@ -44,7 +44,7 @@ class WineSession(Session):
                 raise Failure(f"{path} is missing: build it first (tools/build-windows.sh builds the program)")
         if not os.path.isdir(os.path.join(self.prefix_dir, "prefix", "drive_c")):
             raise Failure(f"no booted prefix in {self.prefix_dir}: run the wine_prefix fixture (wine.py setup)")
-        self.display, _ = wine.start_xvfb(self.tmp, size, self.procs, self.pipes, _die_with_parent)
+        self.display, _ = wine.start_xvfb(self.tmp, size, self.procs, self.pipes, die_with_parent)
         self.env = wine.wine_env(self.prefix_dir, self.display)
         self.desktop = f"e2e-{self.display[1:]}-{os.getpid()}"
         self.set_dpi(96)

@@ -6,10 +6,11 @@ Two parts:
 * The prefix fixture (`wine.py setup|cleanup --prefix DIR`): ctest boots one fresh WINEPREFIX per run, seeded before
   its first start with the virtual desktop, the Chinese face substitutes and no crash dialog, and keeps its
   wineserver alive for the cases; cleanup ends the wineserver and whatever Wine left running.
-* `WineSession`, the adapter e2e.py uses with --target windows: the same steps as its X11 session (start the program,
-  click, type, read a box, find a window's outer frame and a message box), carried out on Wine's windows. Input still
-  goes through xdotool onto the real windows; what the program shows is read by tests/windows/wintool.exe, run in the
-  same prefix and desktop (FindWindow, EnumChildWindows, WM_GETTEXT, GetWindowRect).
+* `WineSession` (windows_target.py), the adapter e2e.py uses with --target windows: the same steps as X11Session
+  (start the program, click, type, read a box, find a window's outer frame and a message box), carried out on Wine's
+  windows. Input still goes through xdotool onto the real windows; what the program shows is read by
+  tests/windows/wintool.exe, run in the same prefix and desktop (FindWindow, EnumChildWindows, WM_GETTEXT,
+  GetWindowRect).
 
 Wine's virtual desktop draws Windows' own frames and runs Windows' move loop, so no X window manager runs in a
 Windows session, and a desktop coordinate is a root-window coordinate (the desktop window sits at 0,0 of its Xvfb).
