@@ -528,7 +528,7 @@ class WineDisplay:
             wine.write_reg(reg, wine.SESSION_REG.format(desktop=self.desktop, width=wine.SCREEN[0],
                                                         height=wine.SCREEN[1], dpi=96))
             self.wine_run("regedit", "/S", reg)
-            self.keeper = subprocess.Popen([wine.WINE, str(keeper), "--hidden"], env=self.env,
+            self.keeper = subprocess.Popen([wine.loader_for(keeper), str(keeper), "--hidden"], env=self.env,
                                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                            stderr=subprocess.DEVNULL)
             self.window = self.wait_for_desktop()
@@ -543,7 +543,8 @@ class WineDisplay:
     def wine_run(self, *argv):
         """A Windows command run to its end; its output through a file, since Wine processes it starts inherit it."""
         with tempfile.TemporaryFile(dir=self.tmp) as out:
-            subprocess.run([self.wine.WINE, *argv], env=self.env, stdin=subprocess.DEVNULL, stdout=out,
+            loader = self.wine.loader_for(argv[0]) if os.path.isfile(argv[0]) else self.wine.WINE64
+            subprocess.run([loader, *argv], env=self.env, stdin=subprocess.DEVNULL, stdout=out,
                            stderr=subprocess.DEVNULL, timeout=60, check=True)
             out.seek(0)
             return out.read().decode("utf-8", errors="replace")
@@ -581,7 +582,8 @@ class WineDisplay:
 
 def launch_wine(launcher, wd, program, args=()):
     """One run under Wine, timed until its first top-level window is mapped on the virtual desktop."""
-    return Launched(launcher, wd.wine.WINE, wd.env, args=[str(program), *args], options=["--parent", str(wd.window)])
+    return Launched(launcher, wd.wine.loader_for(program), wd.env, args=[str(program), *args],
+                    options=["--parent", str(wd.window)])
 
 
 def measure_windows_startup(launcher, programs, wd, runs, settle):
@@ -780,8 +782,10 @@ def run_windows(args, build_dir):
     tool = find_binary(build_dir, "wintool.exe")
     launcher = find_binary(build_dir, "launch_until_mapped")
     wine = import_wine()
-    if not (os.path.exists(wine.WINE) or shutil.which(wine.WINE)):
-        sys.exit("compare.py: wine64 is not installed (tools/setup.sh installs it)")
+    for program in programs.values():
+        if not os.path.exists(wine.loader_for(program)):
+            sys.exit(f"compare.py: {wine.loader_for(program)}, Wine's loader for {program.name}, is not installed "
+                     "(tools/setup.sh test installs it)")
     prefix_dir = build_dir / "bench" / "wine-prefix"
     sizes = {name: path.stat().st_size for name, path in programs.items()}
 

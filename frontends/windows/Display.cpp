@@ -7,7 +7,7 @@ namespace frontend {
 
 namespace {
 
-// Declared here rather than taken from the SDK headers, which hide them from a Windows 7 target.
+// Declared here rather than taken from the SDK headers, which hide them from a Windows XP target.
 using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
 using AdjustWindowRectExForDpiFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
 using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);

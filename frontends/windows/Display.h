@@ -1,8 +1,8 @@
 #pragma once
 
 // What the front end asks of the display: resolutions, frame sizes and the frame the user sees. Functions that
-// Windows 7 lacks (per-monitor resolution, frames for a given resolution) are looked up at run time, with the
-// system-wide answer as the fallback, so one program runs from Windows 7 SP1 to 11.
+// Windows XP lacks (per-monitor resolution, frames for a given resolution, the compositor's frame) are looked up at
+// run time, with the system-wide answer as the fallback, so one program runs from Windows XP SP3 to 11.
 
 #include "frontends/windows/Win32.h"
 

@@ -237,8 +237,8 @@ RECT FormWindow::outerFrame()
     if (!m_window || !GetWindowRect(handle(), &window))
         throw RuntimeError::toolkitFailure(u"Form");
     // Only a framed window has an invisible band. The compositor answers for a window it shows; a hidden one keeps
-    // the band last measured. Where it cannot answer (Windows 7 without Aero, Wine) it is not asked again: frames
-    // there are drawn whole.
+    // the band last measured. Where it cannot answer (Windows XP, Windows 7 without Aero, Wine) it is not asked
+    // again: frames there are drawn whole.
     if (m_askCompositor && m_layout.border != shell::Border::None && IsWindowVisible(handle())) {
         if (const std::optional<RECT> seen = compositedFrame(handle())) {
             const RECT band{seen->left - window.left, seen->top - window.top, window.right - seen->right,

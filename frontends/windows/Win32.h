@@ -1,7 +1,8 @@
 #pragma once
 
-// The Windows headers, configured once for the whole front end: Unicode, Windows 7 SP1 as the oldest target (so
-// nothing newer is linked by accident; later functions are looked up at run time, Dpi.h), no min/max macros.
+// The Windows headers, configured once for the whole front end: Unicode, Windows XP (5.01) as the oldest target, so
+// that the headers hide every function XP lacks and nothing newer is imported by accident (later functions are looked
+// up at run time, Display.h); no min/max macros.
 
 #ifndef UNICODE
 #define UNICODE
@@ -16,13 +17,22 @@
 #define NOMINMAX
 #endif
 #ifndef _WIN32_WINNT
-#define _WIN32_WINNT 0x0601
+#define _WIN32_WINNT 0x0501
 #endif
 #ifndef WINVER
-#define WINVER 0x0601
+#define WINVER 0x0501
 #endif
 
 #include <windows.h>
+
+// Names that the headers give only to newer targets: a message and a value that the program meets on the systems that
+// have them.
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+#ifndef USER_DEFAULT_SCREEN_DPI
+#define USER_DEFAULT_SCREEN_DPI 96
+#endif
 
 #include <string>
 #include <string_view>

@@ -29,10 +29,11 @@ class WineSession(Session):
 
     target = "windows"
 
-    def __init__(self, app, artifacts, prefix_dir, tool):
+    def __init__(self, app, artifacts, prefix_dir, tool, windows_version=None):
         super().__init__(app, artifacts)
         self.prefix_dir = prefix_dir
         self.tool_exe = tool
+        self.windows_version = windows_version
         self.dpi = 96
         self.first_motion_moves = True
 
@@ -49,17 +50,24 @@ class WineSession(Session):
         self.desktop = f"e2e-{self.display[1:]}-{os.getpid()}"
         self.set_dpi(96)
         log(f"display {self.display}, Wine's virtual desktop {self.desktop}, no window manager")
+        bits = "32-bit" if wine.loader_for(self.app) == wine.WINE else "64-bit"
+        log(f"program {self.app} ({bits}), as Windows {self.windows_version or 'of the prefix'} runs it")
+        if bits == "64-bit":
+            log("  (this machine runs no 32-bit code, so the cases run the 64-bit build of the same sources)")
 
     def set_dpi(self, dpi):
         """This session's desktop and Windows' display resolution, for the programs started from now on."""
         reg = os.path.join(self.tmp, "session.reg")
-        wine.write_reg(reg, wine.SESSION_REG.format(desktop=self.desktop, width=wine.SCREEN[0], height=wine.SCREEN[1],
-                                                    dpi=dpi))
+        text = wine.SESSION_REG.format(desktop=self.desktop, width=wine.SCREEN[0], height=wine.SCREEN[1], dpi=dpi)
+        wine.write_reg(reg, text + wine.app_defaults(os.path.basename(self.app), self.windows_version))
         self.wine_run("regedit", "/S", reg)
         self.dpi = dpi
         self.scale = dpi / 96   # layout pixels to device pixels, for clicks
 
-    loader = (wine.WINE,)
+    @property
+    def loader(self):
+        return (wine.loader_for(self.app),)
+
     show_timeout = 30
 
     def app_folder(self):
@@ -103,7 +111,8 @@ class WineSession(Session):
         # Output through a file, not a pipe: a Wine process the command's start brings up (the desktop's explorer)
         # inherits the command's output, and reading a pipe to its end would wait for that process.
         with tempfile.TemporaryFile(dir=self.tmp) as out:
-            r = subprocess.run([wine.WINE, *argv], env=self.env, stdin=subprocess.DEVNULL, stdout=out,
+            loader = wine.loader_for(argv[0]) if os.path.isfile(argv[0]) else wine.WINE64
+            r = subprocess.run([loader, *argv], env=self.env, stdin=subprocess.DEVNULL, stdout=out,
                                stderr=subprocess.DEVNULL, timeout=30)
             out.seek(0)
             return r.returncode, out.read().decode("utf-8", errors="replace")

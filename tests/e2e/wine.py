@@ -5,7 +5,8 @@ Two parts:
 
 * The prefix fixture (`wine.py setup|cleanup --prefix DIR`): ctest boots one fresh WINEPREFIX per run, seeded before
   its first start with the virtual desktop, the Chinese face substitutes and no crash dialog, and keeps its
-  wineserver alive for the cases; cleanup ends the wineserver and whatever Wine left running.
+  wineserver alive for the cases; cleanup ends the wineserver and whatever Wine left running. `wine.py run --prefix
+  DIR PROGRAM.exe ARGS` runs a console program of the tests in it.
 * `WineSession` (windows_target.py), the adapter e2e.py uses with --target windows: the same steps as X11Session
   (start the program, click, type, read a box, find a window's outer frame and a message box), carried out on Wine's
   windows. Input still goes through xdotool onto the real windows; what the program shows is read by
@@ -30,7 +31,11 @@ import time
 
 import xvfb
 
-WINE = "/usr/lib/wine/wine64" if os.path.exists("/usr/lib/wine/wine64") else "wine"
+# The prefix is a 64-bit Windows, booted by the 64-bit loader, with its 32-bit half beside it. A 32-bit program runs
+# with the 32-bit loader, as a 32-bit program runs on a 64-bit Windows (loader_for).
+WINE64 = "/usr/lib/wine/wine64"
+WINE = "/usr/lib/wine/wine"
+PACKAGES = {WINE64: "wine64", WINE: "wine32:i386"}
 WINESERVER = shutil.which("wineserver") or "/usr/lib/wine/wineserver"
 SCREEN = (1280, 1024)
 LOCALE = "zh_CN.UTF-8"
@@ -76,6 +81,23 @@ SESSION_REG = r"""Windows Registry Editor Version 5.00
 "LogPixels"=dword:{dpi:08x}
 """
 
+# What an older Windows lacks, for one program (the prefix's AppDefaults): the version Windows reports to it, and the
+# system DLLs that came later, which the program only looks up at run time. Windows 7 has no shcore.dll (8.1);
+# Windows XP has neither it nor dwmapi.dll (Vista).
+OLD_WINDOWS = {"win7": ("win7", ("shcore",)), "winxp": ("winxp", ("shcore", "dwmapi"))}
+
+
+def app_defaults(program, windows_version):
+    """The .reg lines that make the prefix an older Windows for `program`, or none; the previous setting is cleared."""
+    key = rf"HKEY_CURRENT_USER\Software\Wine\AppDefaults\{program}"
+    text = f"\n[-{key}]\n"
+    if windows_version:
+        version, missing = OLD_WINDOWS[windows_version]
+        text += f'\n[{key}]\n"Version"="{version}"\n'
+        text += f"\n[{key}\\DllOverrides]\n" + "".join(f'"{dll}"=""\n' for dll in missing)
+    return text
+
+
 # Window styles (winuser.h).
 WS_MAXIMIZEBOX, WS_MINIMIZEBOX, WS_THICKFRAME = 0x00010000, 0x00020000, 0x00040000
 WS_SYSMENU, WS_CAPTION, WS_POPUP, WS_CLIPSIBLINGS = 0x00080000, 0x00C00000, 0x80000000, 0x04000000
@@ -91,6 +113,16 @@ def write_reg(path, text):
     """A .reg file as regedit reads it everywhere: UTF-16LE with a byte-order mark and CRLF lines."""
     with open(path, "wb") as f:
         f.write(b"\xff\xfe" + text.replace("\n", "\r\n").encode("utf-16-le"))
+
+
+def loader_for(program):
+    """Wine's loader for a Windows program: the 32-bit one for a 32-bit program (PE32, i386), else the 64-bit one."""
+    with open(program, "rb") as f:
+        head = f.read(1024)
+    pe = int.from_bytes(head[0x3C:0x40], "little")
+    if head[:2] != b"MZ" or head[pe:pe + 4] != b"PE\0\0":
+        raise ValueError(f"{program} is not a Windows program")
+    return WINE if int.from_bytes(head[pe + 4:pe + 6], "little") == 0x14C else WINE64
 
 
 def locale_available(name=LOCALE):
@@ -142,7 +174,8 @@ def processes_of_prefix(wineprefix):
 
 
 def setup(prefix_dir, tool):
-    for what, ok in (("wine64 (package wine64)", os.path.exists(WINE) or shutil.which(WINE)),
+    loaders = {WINE64} | ({loader_for(tool)} if os.path.isfile(tool) else set())
+    for what, ok in (*((f"{path} (package {PACKAGES[path]})", os.path.exists(path)) for path in sorted(loaders)),
                      ("Xvfb (package xvfb)", shutil.which("Xvfb")),
                      (f"the {LOCALE} locale (tools/setup.sh generates it)", locale_available()),
                      (f"the test tool {tool}", os.path.isfile(tool))):
@@ -168,14 +201,14 @@ def setup(prefix_dir, tool):
         t0 = time.monotonic()
         # The first command in a fresh prefix boots it; regedit then imports the seed before any program runs.
         with open(os.path.join(prefix_dir, "boot.log"), "w") as out:
-            r = subprocess.run([WINE, "regedit", "/S", reg], env=env, stdin=subprocess.DEVNULL, stdout=out,
+            r = subprocess.run([WINE64, "regedit", "/S", reg], env=env, stdin=subprocess.DEVNULL, stdout=out,
                                stderr=subprocess.STDOUT, timeout=180)
         boot = time.monotonic() - t0
         if r.returncode != 0:
             log(f"FAIL: booting the prefix and importing the seed failed with status {r.returncode}")
             return 1
-        r = subprocess.run([WINE, "reg", "query", r"HKCU\Software\Wine\Explorer\Desktops", "/v", "Default"], env=env,
-                           stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
+        r = subprocess.run([WINE64, "reg", "query", r"HKCU\Software\Wine\Explorer\Desktops", "/v", "Default"],
+                           env=env, stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
         seen = r.stdout.decode("utf-8", errors="replace")
         if f"{SCREEN[0]}x{SCREEN[1]}" not in seen:
             log(f"FAIL: the seeded virtual desktop is not in the registry: {seen.strip()!r}")
@@ -185,7 +218,7 @@ def setup(prefix_dir, tool):
         for face, (family, package) in FACE_SUBSTITUTES.items():
             # Output through a file: a Wine process the command brings up would hold a pipe open after it ends.
             with tempfile.TemporaryFile(dir=tmp) as out:
-                subprocess.run([WINE, tool, "font", face, str(GB2312_CHARSET), "-24"], env=env,
+                subprocess.run([loader_for(tool), tool, "font", face, str(GB2312_CHARSET), "-24"], env=env,
                                stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.DEVNULL, timeout=60)
                 out.seek(0)
                 got = json.loads(out.read().decode("utf-8", errors="replace") or "{}").get("family")
@@ -227,15 +260,39 @@ def cleanup(prefix_dir, quiet=False):
     return 0
 
 
+def run(prefix_dir, program, arguments):
+    """A console program run to its end in the booted prefix, without a display; its output and its status."""
+    with tempfile.TemporaryFile() as out:
+        # Output through a file: a Wine process the command brings up would hold a pipe open after it ends.
+        r = subprocess.run([loader_for(program), program, *arguments], env=wine_env(prefix_dir),
+                           stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.STDOUT, timeout=120)
+        out.seek(0)
+        sys.stdout.write(out.read().decode("utf-8", errors="replace"))
+    return r.returncode
+
+
+def windows_path(path):
+    """A Linux path as the prefix's Z: drive shows it."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    ap.add_argument("action", choices=("setup", "cleanup"))
+    ap.add_argument("action", choices=("setup", "cleanup", "run"))
     ap.add_argument("--prefix", required=True, help="folder for the prefix, its home folder and logs")
-    ap.add_argument("--tool", help="wintool.exe, checked to be there before booting")
-    args = ap.parse_args()
+    ap.add_argument("--tool", help="setup: wintool.exe, checked to be there before booting")
+    # run: PROGRAM.exe and its arguments follow; a Linux path to a file is handed on as its Z: path.
+    args, command = ap.parse_known_args()
     prefix_dir = os.path.abspath(args.prefix)
+    if command and args.action != "run":
+        ap.error(f"unrecognized arguments: {' '.join(command)}")
     if args.action == "setup":
         return setup(prefix_dir, os.path.abspath(args.tool or ""))
+    if args.action == "run":
+        if not command:
+            ap.error("run needs a program")
+        program, *arguments = command
+        return run(prefix_dir, program, [windows_path(a) if os.path.isfile(a) else a for a in arguments])
     return cleanup(prefix_dir)
 
 

@@ -40,7 +40,7 @@ def main():
     env = wine.wine_env(os.path.abspath(a.wine_prefix))
     with tempfile.TemporaryFile() as out:
         # Output through a file: see WineSession.wine_run.
-        r = subprocess.run([wine.WINE, a.tool, "version", "Z:" + exe.replace("/", "\\")], env=env,
+        r = subprocess.run([wine.loader_for(a.tool), a.tool, "version", "Z:" + exe.replace("/", "\\")], env=env,
                            stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.DEVNULL, timeout=60)
         out.seek(0)
         text = out.read().decode("utf-8", errors="replace")

@@ -128,15 +128,18 @@ std::string topLevel(HWND window)
            ", \"enabled\": " + (IsWindowEnabled(window) ? "true" : "false");
 }
 
+// The callback of EnumWindows and EnumChildWindows: a window procedure's calling convention, which a lambda lacks
+// in a 32-bit program.
+BOOL CALLBACK collect(HWND window, LPARAM list)
+{
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+    return TRUE;
+}
+
 int listWindows()
 {
     std::vector<HWND> windows;
-    EnumWindows(
-        [](HWND window, LPARAM list) -> BOOL {
-            reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
-            return TRUE;
-        },
-        LPARAM(&windows));
+    EnumWindows(collect, LPARAM(&windows));
     std::string out = "{\"desktop\": " + std::to_string(GetSystemMetrics(SM_CXSCREEN)) + ", \"desktop_h\": " +
                       std::to_string(GetSystemMetrics(SM_CYSCREEN)) + ", \"windows\": [";
     bool first = true;
@@ -156,13 +159,7 @@ int listControls(HWND window)
         return 2;
     }
     std::vector<HWND> children;
-    EnumChildWindows(
-        window,
-        [](HWND child, LPARAM list) -> BOOL {
-            reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
-            return TRUE;
-        },
-        LPARAM(&children));
+    EnumChildWindows(window, collect, LPARAM(&children));
     HWND focus = nullptr;
     GUITHREADINFO gui{};
     gui.cbSize = sizeof gui;
