@@ -12,7 +12,7 @@
 
 namespace {
 
-const roster::CandidateRoster& filledRoster()
+roster::CandidateRoster& filledRoster()
 {
     static const auto roster = [] {
         auto filled = std::make_unique<roster::CandidateRoster>();
@@ -26,7 +26,7 @@ const roster::CandidateRoster& filledRoster()
 // The inputs arrive as the text boxes' own strings, so copy the constants into fresh strings as the window does.
 void runLookup(benchmark::State& state, const std::u16string& idText, const std::u16string& ticketText, int expectedRow)
 {
-    const roster::CandidateRoster& roster = filledRoster();
+    roster::CandidateRoster& roster = filledRoster();
     Int16Counter CurrentRow;
     for (auto _ : state) {
         roster::FindCandidate(roster, idText, ticketText, CurrentRow);
@@ -40,11 +40,11 @@ void runLookup(benchmark::State& state, const std::u16string& idText, const std:
 
 std::u16string idOfRow(int row)
 {
-    return std::u16string(roster::deployment::IdNumber[row - 1]);
+    return std::u16string(roster::deployment::Plain->IdNumber[std::size_t(row - 1)]);
 }
 std::u16string ticketOfRow(int row)
 {
-    return std::u16string(roster::deployment::TicketNumber[row - 1]);
+    return std::u16string(roster::deployment::Plain->TicketNumber[std::size_t(row - 1)]);
 }
 
 void BM_FindCandidate_NoMatchFullScan(benchmark::State& state)

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Turn the roster table into the C++ source that defines the arrays of roster/DeploymentData.h.
+"""Turn the roster table into the C++ source that defines the constant texts of roster/DeploymentData.h.
 
 Usage: embed_roster.py INPUT.tsv OUTPUT.cpp
 
@@ -83,14 +83,25 @@ def cpp_source(input_name, rows):
         '#include "core/roster/DeploymentData.h"',
         "",
         "namespace roster::deployment {",
+        "",
+        "namespace {",
     ]
     for column, name in enumerate(HEADER):
         out.append("")
         out.append(f"const std::u16string_view {name}[RowCount] = {{")
         out.extend(f"    {cpp_literal(row[column])}," for row in rows)
         out.append("};")
-    out.append("")
-    out.append("} // namespace roster::deployment")
+    out += [
+        "",
+        f"const PlainColumns columns{{{', '.join(HEADER)}}};",
+        "",
+        "} // namespace",
+        "",
+        "const PlainColumns* const Plain = &columns;",
+        "const SealedTable* const Sealed = nullptr;",
+        "",
+        "} // namespace roster::deployment",
+    ]
     return "\n".join(out) + "\n"
 
 

@@ -8,7 +8,12 @@
 // table is only read: FindCandidate compares the identity-card and ticket columns with the user's two texts
 // and leaves the matching row (or RowCount + 1) in the window's CurrentRow counter; the window then reads
 // CandidateName and Score at that row. Any slot number outside 0 to 345 raises "subscript out of range".
+//
+// A program built for publishing carries the rows sealed instead (Sealing.h): chushi then gives the roster the
+// sealed rows and leaves the four columns empty, and FindCandidate opens the one row it finds into the name and
+// score columns, emptying the row it opened before.
 
+#include "core/roster/Sealing.h"
 #include "core/shell/Int16Counter.h"
 
 #include <algorithm>
@@ -92,17 +97,27 @@ struct CandidateRoster {
     RosterColumn CandidateName;
     RosterColumn IdNumber;
     RosterColumn Score;
+    // The rows of a sealed build, or null; and the row whose name and score a sealed lookup last opened (0: none).
+    const SealedTable* sealedRows = nullptr;
+    int openedRow = 0;
 };
 
-// Writes TicketNumber rows 1..344, then CandidateName rows 1..344, then Score rows 1..344.
+// Writes TicketNumber rows 1..344, then CandidateName rows 1..344, then Score rows 1..344. In a sealed build,
+// gives the roster the sealed rows instead.
 void chushi(CandidateRoster& roster);
 
-// The identity-card fill that follows chushi: IdNumber rows 1..344.
+// The identity-card fill that follows chushi: IdNumber rows 1..344. Nothing in a sealed build.
 void fillIdNumbers(CandidateRoster& roster);
 
+// Makes `roster` a sealed one: its lookups go through `rows`. The table must outlive the roster.
+void useSealedRows(CandidateRoster& roster, const SealedTable& rows);
+
 // Scans rows 1..344 and leaves the first row whose ticket and identity-card number both equal the given
-// texts, code unit by code unit, in CurrentRow; NotFound when none does.
-void FindCandidate(const CandidateRoster& roster, std::u16string_view idText, std::u16string_view ticketText,
+// texts, code unit by code unit, in CurrentRow; NotFound when none does. On a sealed roster it compares the
+// pair's lookup tag with every row's instead, and opens the found row's name and score into CandidateName and
+// Score; a found row whose record does not authenticate means the program was altered: the "invalid file format"
+// run-time error.
+void FindCandidate(CandidateRoster& roster, std::u16string_view idText, std::u16string_view ticketText,
                    Int16Counter& CurrentRow);
 
 } // namespace roster

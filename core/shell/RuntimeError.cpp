@@ -32,6 +32,11 @@ RuntimeError RuntimeError::invalidFloatingPoint(std::u16string_view what)
     return {Overflow, u"浮点运算溢出或无效（" + std::u16string(what) + u"）"};
 }
 
+RuntimeError RuntimeError::invalidFileFormat(std::u16string_view what)
+{
+    return {InvalidFileFormat, u"无效的文件格式（" + std::u16string(what) + u"）"};
+}
+
 std::u16string RuntimeError::reportText() const
 {
     std::u16string number;

@@ -14,6 +14,7 @@ public:
         Overflow = 6,
         SubscriptOutOfRange = 9,
         DivisionByZero = 11,
+        InvalidFileFormat = 321,
     };
 
     RuntimeError(int number, std::u16string description);
@@ -25,6 +26,8 @@ public:
     static RuntimeError toolkitFailure(std::u16string_view what);
     // A floating-point result that is not a finite single-precision number.
     static RuntimeError invalidFloatingPoint(std::u16string_view what);
+    // Data built into the program that is not as it was made: `what` names it.
+    static RuntimeError invalidFileFormat(std::u16string_view what);
 
     int number() const noexcept { return m_number; }
     const std::u16string& description() const noexcept { return m_description; }

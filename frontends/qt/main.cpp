@@ -1,6 +1,9 @@
 #include "core/shell/Program.h"
 #include "frontends/qt/QtRuntime.h"
 #include "frontends/qt/WindowSystem.h"
+#ifdef SCOREQUERY_SEALED
+#include "frontends/qt/OpenSslSealing.h"
+#endif
 
 #include <QApplication>
 
@@ -15,5 +18,10 @@ int main(int, char* argv[])
     QApplication application(toolkitArgc, toolkitArgv);
     frontend::initialiseToolkit();
     frontend::QtRuntime runtime;
+#ifdef SCOREQUERY_SEALED
+    // The program for publishing: its rows open only for the pair that was typed.
+    frontend::OpenSslSealing sealing;
+    roster::setSealing(&sealing);
+#endif
     return shell::runProgram(runtime);
 }

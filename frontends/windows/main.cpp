@@ -3,9 +3,17 @@
 
 #include "core/shell/Program.h"
 #include "frontends/windows/WinRuntime.h"
+#ifdef SCOREQUERY_SEALED
+#include "frontends/windows/CngSealing.h"
+#endif
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
     frontend::WinRuntime runtime(instance);
+#ifdef SCOREQUERY_SEALED
+    // The program for publishing: its rows open only for the pair that was typed.
+    frontend::CngSealing sealing;
+    roster::setSealing(&sealing);
+#endif
     return shell::runProgram(runtime);
 }

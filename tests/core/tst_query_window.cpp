@@ -1,10 +1,16 @@
 // What the query window's procedures decide, on the recording runtime: the load step, both states of the dialogue,
 // the order of every change, and every way to end.
 
+#include "frontends/qt/OpenSslSealing.h"
 #include "tests/RosterTable.h"
 #include "tests/core/CoreProgram.h"
 
 #include <limits>
+#include <vector>
+
+namespace roster::testing {
+extern const SealedTable SealedForTests;
+}
 
 using namespace Qt::Literals::StringLiterals;
 using Strings = std::vector<std::string>;
@@ -31,6 +37,8 @@ private slots:
     void ending_data();
     void ending();
     void errorDuringLoadEndsBeforeTheWindowShows();
+    void sealedRows_data();
+    void sealedRows();
 
 private:
     void query(int idRow, int ticketRow);
@@ -273,6 +281,46 @@ void TestQueryWindowProcedures::errorDuringLoadEndsBeforeTheWindowShows()
     QCOMPARE(m_program->runtime.log, (Strings{"Form1 create", "Form1 report"}));
     QCOMPARE(m_program->runtime.reportCaptions, std::vector<std::u16string>{u"工程1"});
     QCOMPARE(q(m_program->runtime.reports.at(0)), u"运行时错误 '6'：\n\n浮点运算溢出或无效（Left）"_s);
+}
+
+void TestQueryWindowProcedures::sealedRows_data()
+{
+    QTest::addColumn<bool>("altered");
+    QTest::newRow("as sealed") << false;
+    QTest::newRow("a byte of row 17 changed") << true;
+}
+
+void TestQueryWindowProcedures::sealedRows()
+{
+    // The window as a program for publishing runs it: the same dialogue over the sealed rows.
+    QFETCH(bool, altered);
+    frontend::OpenSslSealing sealing;
+    roster::setSealing(&sealing);
+    const roster::SealedTable& sealed = roster::testing::SealedForTests;
+    std::vector<roster::SealedRow> rows(sealed.rows.begin(), sealed.rows.end());
+    std::vector<std::uint8_t> record(rows[16].sealed.begin(), rows[16].sealed.end());
+    record.back() ^= 0x40;
+    if (altered)
+        rows[16].sealed = record;
+    roster::SealedTable table = sealed;
+    table.rows = rows;
+    roster::useSealedRows(Form1::instance().Roster, table);
+    CoreProgram& p = *m_program;
+
+    query(17, 18);
+    QCOMPARE(p.runtime.messages, std::vector<std::u16string>{u"身份证号或准考证号错误，请重新输入！"});
+    verifyEntryState();
+    query(17, 17);
+    if (!altered) {
+        verifyResultState();
+        QCOMPARE(q(p.text(2)), m_table[17].name);
+        QCOMPARE(q(p.text(3)), m_table[17].score);
+    } else {
+        QCOMPARE(p.runtime.reportCaptions, std::vector<std::u16string>{u"工程1"});
+        QCOMPARE(q(p.runtime.reports.at(0)), u"运行时错误 '321'：\n\n无效的文件格式（CandidateRoster）"_s);
+        QVERIFY(shell::programEnded());
+    }
+    roster::setSealing(nullptr);
 }
 
 QTEST_APPLESS_MAIN(TestQueryWindowProcedures)

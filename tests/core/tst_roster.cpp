@@ -1,14 +1,38 @@
-// The roster table, its fill and the credential lookup, without any window.
+// The roster table, its fill and the credential lookup, without any window; the lookup also on the rows as a
+// program for publishing carries them sealed (the tests' own table, sealed by tools/seal_roster.py with little work),
+// and the cryptography under it against the known answers that every platform shares.
 
 #include "core/roster/CandidateRoster.h"
+#include "frontends/qt/OpenSslSealing.h"
 #include "tests/RosterTable.h"
 #include "tests/core/CoreProgram.h"
 
+#include <QFile>
 #include <QSet>
 #include <QTest>
 
+#include <vector>
+
 using namespace Qt::Literals::StringLiterals;
 using roster::CandidateRoster;
+
+namespace roster::testing {
+extern const SealedTable SealedForTests;
+}
+
+namespace {
+
+enum class Table { Plain, Sealed };
+
+std::vector<std::uint8_t> bytes(const QString& hex)
+{
+    const QByteArray raw = QByteArray::fromHex(hex.toLatin1());
+    return {raw.begin(), raw.end()};
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Table)
 
 class TestRoster : public QObject {
     Q_OBJECT
@@ -22,13 +46,26 @@ private slots:
     void slotsOwnTheirTexts();
     void lookup_data();
     void lookup();
+    void everyPairFindsItsRow_data();
+    void everyPairFindsItsRow();
+    void lookupAfterAFailedOneStartsAgain_data();
     void lookupAfterAFailedOneStartsAgain();
+    void firstOfTwoMatchingRowsIsFound_data();
     void firstOfTwoMatchingRowsIsFound();
+    void sealedLookupOpensOnlyTheRowFoundLast();
+    void alteredSealedRecordIsAnInvalidFileFormat();
+    void sealingKnownAnswers_data();
+    void sealingKnownAnswers();
     void counterRaisesOverflowInsteadOfWrapping();
 
 private:
+    static void addTables();
+    CandidateRoster& roster(Table table) { return table == Table::Plain ? m_roster : m_sealed; }
+
     QList<TableRow> m_table;
     CandidateRoster m_roster;
+    CandidateRoster m_sealed;
+    frontend::OpenSslSealing m_sealing;
 };
 
 void TestRoster::initTestCase()
@@ -37,6 +74,15 @@ void TestRoster::initTestCase()
     QCOMPARE(m_table.size(), roster::RowCount + 1);
     roster::chushi(m_roster);
     roster::fillIdNumbers(m_roster);
+    roster::setSealing(&m_sealing);
+    roster::useSealedRows(m_sealed, roster::testing::SealedForTests);
+}
+
+void TestRoster::addTables()
+{
+    QTest::addColumn<Table>("table");
+    QTest::newRow("plain") << Table::Plain;
+    QTest::newRow("sealed") << Table::Sealed;
 }
 
 void TestRoster::fillOrderAndContents()
@@ -112,6 +158,7 @@ void TestRoster::slotsOwnTheirTexts()
 
 void TestRoster::lookup_data()
 {
+    QTest::addColumn<Table>("table");
     QTest::addColumn<QString>("id");
     QTest::addColumn<QString>("ticket");
     QTest::addColumn<int>("expected");
@@ -125,52 +172,186 @@ void TestRoster::lookup_data()
     for (QChar c : t[5].ticket)
         fullWidthTicket.append(QChar(c.unicode() - u'0' + 0xFF10));
 
-    QTest::newRow("first row") << t[1].id << t[1].ticket << 1;
-    QTest::newRow("last row") << t[344].id << t[344].ticket << 344;
-    QTest::newRow("id ending in X") << t[xRow].id << t[xRow].ticket << xRow;
-    QTest::newRow("id of one row, ticket of another") << t[1].id << t[2].ticket << roster::NotFound;
-    QTest::newRow("pair in the wrong fields") << t[7].ticket << t[7].id << roster::NotFound;
-    QTest::newRow("both empty") << QString() << QString() << roster::NotFound;
-    QTest::newRow("id empty") << QString() << t[9].ticket << roster::NotFound;
-    QTest::newRow("ticket empty") << t[9].id << QString() << roster::NotFound;
-    QTest::newRow("lower-case x") << lowerX << t[xRow].ticket << roster::NotFound;
-    QTest::newRow("leading space") << u" "_s + t[3].id << t[3].ticket << roster::NotFound;
-    QTest::newRow("trailing space") << t[3].id << t[3].ticket + u" "_s << roster::NotFound;
-    QTest::newRow("full-width digits") << t[5].id << fullWidthTicket << roster::NotFound;
-    QTest::newRow("id one character short") << t[11].id.chopped(1) << t[11].ticket << roster::NotFound;
-    QTest::newRow("id one character more") << t[11].id + u"0"_s << t[11].ticket << roster::NotFound;
-    QTest::newRow("ticket one character short") << t[12].id << t[12].ticket.chopped(1) << roster::NotFound;
-    QTest::newRow("ticket one character more") << t[12].id << t[12].ticket + u"1"_s << roster::NotFound;
+    // Every case against the plain table and against the same rows sealed.
+    for (const Table table : {Table::Plain, Table::Sealed}) {
+        const auto row = [table](const char* name, const QString& id, const QString& ticket, int expected) {
+            QTest::addRow("%s: %s", table == Table::Plain ? "plain" : "sealed", name)
+                << table << id << ticket << expected;
+        };
+        row("first row", t[1].id, t[1].ticket, 1);
+        row("last row", t[344].id, t[344].ticket, 344);
+        row("id ending in X", t[xRow].id, t[xRow].ticket, xRow);
+        row("id of one row, ticket of another", t[1].id, t[2].ticket, roster::NotFound);
+        row("pair in the wrong fields", t[7].ticket, t[7].id, roster::NotFound);
+        row("both empty", QString(), QString(), roster::NotFound);
+        row("id empty", QString(), t[9].ticket, roster::NotFound);
+        row("ticket empty", t[9].id, QString(), roster::NotFound);
+        row("lower-case x", lowerX, t[xRow].ticket, roster::NotFound);
+        row("leading space", u" "_s + t[3].id, t[3].ticket, roster::NotFound);
+        row("trailing space", t[3].id, t[3].ticket + u" "_s, roster::NotFound);
+        row("full-width digits", t[5].id, fullWidthTicket, roster::NotFound);
+        row("id one character short", t[11].id.chopped(1), t[11].ticket, roster::NotFound);
+        row("id one character more", t[11].id + u"0"_s, t[11].ticket, roster::NotFound);
+        row("ticket one character short", t[12].id, t[12].ticket.chopped(1), roster::NotFound);
+        row("ticket one character more", t[12].id, t[12].ticket + u"1"_s, roster::NotFound);
+    }
 }
 
 void TestRoster::lookup()
 {
+    QFETCH(Table, table);
     QFETCH(QString, id);
     QFETCH(QString, ticket);
     QFETCH(int, expected);
     Int16Counter CurrentRow;
     CurrentRow = -7;
-    roster::FindCandidate(m_roster, u16(id), u16(ticket), CurrentRow);
+    roster::FindCandidate(roster(table), u16(id), u16(ticket), CurrentRow);
     QCOMPARE(int(CurrentRow), expected);
+}
+
+void TestRoster::everyPairFindsItsRow_data()
+{
+    addTables();
+}
+
+void TestRoster::everyPairFindsItsRow()
+{
+    QFETCH(Table, table);
+    CandidateRoster& searched = roster(table);
+    Int16Counter CurrentRow;
+    for (int row = 1; row <= roster::RowCount; ++row) {
+        roster::FindCandidate(searched, u16(m_table[row].id), u16(m_table[row].ticket), CurrentRow);
+        QCOMPARE(int(CurrentRow), row);
+        QCOMPARE(q(searched.CandidateName(row)), m_table[row].name);
+        QCOMPARE(q(searched.Score(row)), m_table[row].score);
+    }
+}
+
+void TestRoster::lookupAfterAFailedOneStartsAgain_data()
+{
+    addTables();
 }
 
 void TestRoster::lookupAfterAFailedOneStartsAgain()
 {
+    QFETCH(Table, table);
     Int16Counter CurrentRow;
-    roster::FindCandidate(m_roster, u16(m_table[200].id), u16(m_table[201].ticket), CurrentRow);
+    roster::FindCandidate(roster(table), u16(m_table[200].id), u16(m_table[201].ticket), CurrentRow);
     QCOMPARE(int(CurrentRow), roster::NotFound);
-    roster::FindCandidate(m_roster, u16(m_table[2].id), u16(m_table[2].ticket), CurrentRow);
+    roster::FindCandidate(roster(table), u16(m_table[2].id), u16(m_table[2].ticket), CurrentRow);
     QCOMPARE(int(CurrentRow), 2);
+}
+
+void TestRoster::firstOfTwoMatchingRowsIsFound_data()
+{
+    addTables();
 }
 
 void TestRoster::firstOfTwoMatchingRowsIsFound()
 {
-    CandidateRoster twice = m_roster;
+    QFETCH(Table, table);
+    CandidateRoster twice = roster(table);
+    // Row 300 made a copy of row 30 (sealed: its tag, nonce and record, which name row 30 and so would not open as
+    // row 300).
     twice.TicketNumber(300) = std::u16string_view(u16(m_table[30].ticket));
     twice.IdNumber(300) = std::u16string_view(u16(m_table[30].id));
+    std::vector<roster::SealedRow> rows(roster::testing::SealedForTests.rows.begin(),
+                                        roster::testing::SealedForTests.rows.end());
+    rows[299] = rows[29];
+    roster::SealedTable copied = roster::testing::SealedForTests;
+    copied.rows = rows;
+    if (table == Table::Sealed)
+        roster::useSealedRows(twice, copied);
     Int16Counter CurrentRow;
     roster::FindCandidate(twice, u16(m_table[30].id), u16(m_table[30].ticket), CurrentRow);
     QCOMPARE(int(CurrentRow), 30);
+    QCOMPARE(q(twice.CandidateName(30)), m_table[30].name);
+}
+
+void TestRoster::sealedLookupOpensOnlyTheRowFoundLast()
+{
+    CandidateRoster sealed;
+    roster::useSealedRows(sealed, roster::testing::SealedForTests);
+    for (int row = 0; row <= roster::RowCount + 1; ++row)
+        QVERIFY(sealed.TicketNumber(row).empty() && sealed.IdNumber(row).empty() && sealed.CandidateName(row).empty());
+    Int16Counter CurrentRow;
+    roster::FindCandidate(sealed, u16(m_table[5].id), u16(m_table[5].ticket), CurrentRow);
+    QCOMPARE(q(sealed.Score(5)), m_table[5].score);
+    roster::FindCandidate(sealed, u16(m_table[9].id), u16(m_table[9].ticket), CurrentRow);
+    QCOMPARE(int(CurrentRow), 9);
+    QVERIFY(sealed.CandidateName(5).empty() && sealed.Score(5).empty());
+    roster::FindCandidate(sealed, u16(m_table[9].id), u16(m_table[10].ticket), CurrentRow);
+    QCOMPARE(int(CurrentRow), roster::NotFound);
+    QVERIFY(sealed.CandidateName(9).empty() && sealed.Score(9).empty());
+}
+
+void TestRoster::alteredSealedRecordIsAnInvalidFileFormat()
+{
+    const roster::SealedTable& original = roster::testing::SealedForTests;
+    std::vector<std::uint8_t> record(original.rows[16].sealed.begin(), original.rows[16].sealed.end());
+    record[3] ^= 0x01;
+    std::vector<roster::SealedRow> rows(original.rows.begin(), original.rows.end());
+    rows[16].sealed = record;
+    roster::SealedTable altered = original;
+    altered.rows = rows;
+    CandidateRoster sealed;
+    roster::useSealedRows(sealed, altered);
+    Int16Counter CurrentRow;
+    // Only the altered row's own pair opens it; every other lookup goes on as before.
+    roster::FindCandidate(sealed, u16(m_table[17].id), u16(m_table[18].ticket), CurrentRow);
+    QCOMPARE(int(CurrentRow), roster::NotFound);
+    roster::FindCandidate(sealed, u16(m_table[18].id), u16(m_table[18].ticket), CurrentRow);
+    QCOMPARE(int(CurrentRow), 18);
+    try {
+        roster::FindCandidate(sealed, u16(m_table[17].id), u16(m_table[17].ticket), CurrentRow);
+        QFAIL("an altered record must raise");
+    } catch (const RuntimeError& error) {
+        QCOMPARE(error.number(), int(RuntimeError::InvalidFileFormat));
+        QCOMPARE(q(error.description()), u"无效的文件格式（CandidateRoster）"_s);
+    }
+    QVERIFY(sealed.CandidateName(17).empty());
+}
+
+void TestRoster::sealingKnownAnswers_data()
+{
+    for (const char* column : {"pair", "salt", "iterations", "lookupTag", "rowKey", "row", "nonce", "record", "sealed"})
+        QTest::addColumn<QString>(column);
+    QFile file(QStringLiteral(SEALING_VECTORS_PATH));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    int line = 0;
+    for (const QString& text : QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)) {
+        if (text.startsWith(u'#') || line++ == 0)
+            continue;
+        const QStringList f = text.split(u'\t');
+        QCOMPARE(f.size(), 11);
+        QTest::addRow("vector %d", line - 1) << f[2] << f[3] << f[4] << f[5] << f[6] << f[7] << f[8] << f[9] << f[10];
+    }
+}
+
+void TestRoster::sealingKnownAnswers()
+{
+    QFETCH(QString, pair);
+    QFETCH(QString, salt);
+    QFETCH(QString, iterations);
+    QFETCH(QString, lookupTag);
+    QFETCH(QString, rowKey);
+    QFETCH(QString, row);
+    QFETCH(QString, nonce);
+    QFETCH(QString, record);
+    QFETCH(QString, sealed);
+    const roster::PairKeys keys = m_sealing.derivePairKeys(bytes(pair), bytes(salt), iterations.toUInt());
+    QCOMPARE(std::vector(keys.lookupTag.begin(), keys.lookupTag.end()), bytes(lookupTag));
+    QCOMPARE(std::vector(keys.rowKey.begin(), keys.rowKey.end()), bytes(rowKey));
+    const std::array<std::uint8_t, 2> rowNumber{std::uint8_t(row.toUInt()), std::uint8_t(row.toUInt() >> 8)};
+    std::vector<std::uint8_t> opened(bytes(record).size());
+    QVERIFY(m_sealing.openRecord(keys.rowKey, bytes(nonce), rowNumber, bytes(sealed), opened));
+    QCOMPARE(opened, bytes(record));
+    // The same record under another row number, or with its tag's last byte changed, does not open.
+    const std::array<std::uint8_t, 2> otherRow{std::uint8_t(rowNumber[0] ^ 1), rowNumber[1]};
+    QVERIFY(!m_sealing.openRecord(keys.rowKey, bytes(nonce), otherRow, bytes(sealed), opened));
+    std::vector<std::uint8_t> badTag = bytes(sealed);
+    badTag.back() ^= 0x80;
+    QVERIFY(!m_sealing.openRecord(keys.rowKey, bytes(nonce), rowNumber, badTag, opened));
 }
 
 void TestRoster::counterRaisesOverflowInsteadOfWrapping()

@@ -21,6 +21,7 @@ import sys
 import time
 
 import windows_target
+from memory_image import memory_image
 from session import (BTN_AGAIN, BTN_EXIT, BTN_PANEL, CLIENT_H, CLIENT_W, PANEL_TITLE, TEXT_ID, TEXT_TICKET, TITLE,
                      WRONG_PAIR_TEXT, Failure, check, check_docked, drag_title_bar, expect_clean_end, log, poll)
 from x11_target import SCREEN_H, SCREEN_W, WINDOW_MANAGERS, X11Session
@@ -515,6 +516,29 @@ def case_wayland(s, rows):
     check(app.poll() is None, "program still running")
 
 
+def case_sealed_memory(s, rows):
+    """The program built for publishing holds none of the roster's texts in its memory while it waits for a query; after
+    a lookup, that one row's texts and no other's."""
+    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "sealing"))
+    import roster_texts
+    check(shutil.which("gcore") is not None, "gcore is installed (package gdb)")
+    table = [{"TicketNumber": r["TicketNumber"], "CandidateName": r["CandidateName"], "IdNumber": r["IdNumber"]}
+             for r in rows]
+    s.start_x()
+    s.start_app()
+    time.sleep(0.3)   # a few ticks: the panel exists too
+    found = roster_texts.find(memory_image(s.app_pid, s.app, s.tmp), table)
+    check(not found, f"no roster text in the memory of the waiting program ({found[:3]})")
+    row = 58
+    s.query_row(rows[row - 1])
+    found = roster_texts.find(memory_image(s.app_pid, s.app, s.tmp), table)
+    others = [f for f in found if f[1] != row]
+    check(not others, f"after the lookup no other row's text is in memory ({others[:3]})")
+    # The search sees what is there: the numbers typed and the name shown.
+    check({column for column, r, _, _ in found if r == row} == {"TicketNumber", "CandidateName", "IdNumber"},
+          f"the looked-up row's texts are found in memory ({found})")
+
+
 CASES = {
     "startup": case_startup,
     "query": case_query,
@@ -525,6 +549,7 @@ CASES = {
     "close_result_panel": case_close_result_panel,
     "exit_button": case_exit_button,
     "strace": case_strace,
+    "sealed_memory": case_sealed_memory,
     "screenshots": case_screenshots,
     "command_line": case_command_line,
     "no_display": case_no_display,
@@ -547,23 +572,26 @@ def main():
     ap.add_argument("--target", choices=("linux", "windows"), default="linux")
     ap.add_argument("--wine-prefix", help="windows: the folder the wine_prefix fixture booted (wine.py setup)")
     ap.add_argument("--wintool", help="windows: the test tool wintool.exe")
+    ap.add_argument("--windows-version", choices=sorted(windows_target.wine.OLD_WINDOWS),
+                    help="windows: the older Windows the prefix stands in for, for the program alone")
     args = ap.parse_args()
     for tool in ("Xvfb", WINDOW_MANAGERS[args.wm][0][0], "xdotool", "xclip", "xprop", "xwininfo", "wmctrl"):
         if shutil.which(tool) is None:
-            log(f"FAIL: {tool} is not installed (see tools/debian-packages.txt)")
+            log(f"FAIL: {tool} is not installed (see tools/packages/test.txt)")
             return 1
 
     cases = CASES
     if args.target == "windows":
         s = windows_target.WineSession(os.path.abspath(args.app), args.artifacts, os.path.abspath(args.wine_prefix),
-                                       os.path.abspath(args.wintool))
+                                       os.path.abspath(args.wintool), args.windows_version)
         cases = dict(CASES, **windows_target.CASES)
     else:
         s = X11Session(os.path.abspath(args.app), args.artifacts, args.wm)
     s.scales = [float(f) for f in args.scales.split(",")]
     # SIGTERM from ctest or a user becomes an exception, so the finally below still stops our processes.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
-    where = "Wine" if args.target == "windows" else args.wm
+    where = f"Wine{', ' + args.windows_version if args.windows_version else ''}" if args.target == "windows" \
+        else args.wm
     t0 = time.monotonic()
     try:
         cases[args.case](s, read_roster(args.roster))

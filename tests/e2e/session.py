@@ -216,6 +216,8 @@ class Session:
         self.click(self.query, BTN_CONFIRM)
 
     def expect_result(self, row):
+        # A sealed program takes a moment for the lookup, and under Wine a box may be read before the click arrives.
+        poll(lambda: self.read_box(TEXT_NAME) == row["CandidateName"], 15, 0.05, "the name to show")
         name = self.read_box(TEXT_NAME)
         score = self.read_box(TEXT_SCORE)
         check(name == row["CandidateName"], f"name box shows {name!r}, expected {row['CandidateName']!r}")
