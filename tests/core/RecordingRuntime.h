@@ -64,8 +64,11 @@ public:
         w.controlVisible.clear();
         w.texts.clear();
         for (const shell::ControlLayout& row : layout.controls) {
-            w.names.push_back(std::string(row.name) +
-                              (row.arrayIndex < 0 ? "" : "(" + std::to_string(row.arrayIndex) + ")"));
+            // Appended piece by piece: GCC 12 warns, wrongly, of overlapping copies in "(" + std::string&&.
+            std::string name(row.name);
+            if (row.arrayIndex >= 0)
+                name.append("(").append(std::to_string(row.arrayIndex)).append(")");
+            w.names.push_back(std::move(name));
             w.controlVisible.push_back(true);
             w.texts.emplace_back(row.caption);
         }
