@@ -20,7 +20,7 @@ while (($# > 0)); do
     shift
 done
 lists=(windows)
-[[ $sealed == ON ]] && lists+=(seal)
+[[ $sealed == ON ]] && lists+=(publish)
 case $arch in
 i686) toolchain="$root/cmake/toolchain-mingw32.cmake" suffix="" ;;
 x86-64) toolchain="$root/cmake/toolchain-mingw64.cmake" suffix="-x86-64" lists+=(windows-x86-64) ;;

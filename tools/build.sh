@@ -13,7 +13,7 @@ for arg in "$@"; do
     case $arg in
     --program) options=(-DBUILD_TESTING=OFF -DSEAL_ROSTER=OFF) target=(--target cuixian-score-query) ;;
     --sealed)
-        "$root/tools/setup.sh" seal
+        "$root/tools/setup.sh" publish
         build="$root/build-sealed" options=(-DBUILD_TESTING=OFF -DSEAL_ROSTER=ON)
         ;;
     *) echo "usage: $0 [--program | --sealed]" >&2; exit 2 ;;

@@ -145,7 +145,7 @@ def main(argv):
     try:
         import cryptography  # noqa: F401
     except ImportError:
-        print("seal_roster.py: error: sealing needs Debian's python3-cryptography (tools/setup.sh seal installs it); "
+        print("seal_roster.py: error: sealing needs Debian's python3-cryptography (tools/setup.sh publish installs it); "
               "run it with /usr/bin/python3", file=sys.stderr)
         return 1
     try:
