@@ -62,15 +62,6 @@ DwmGetWindowAttributeFn dwmGetWindowAttribute()
     return function;
 }
 
-UINT systemDpi()
-{
-    HDC screen = GetDC(nullptr);
-    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 0;
-    if (screen)
-        ReleaseDC(nullptr, screen);
-    return dpi > 0 ? UINT(dpi) : USER_DEFAULT_SCREEN_DPI;
-}
-
 UINT monitorDpi(HMONITOR monitor)
 {
     UINT x = 0, y = 0;
@@ -82,6 +73,15 @@ UINT monitorDpi(HMONITOR monitor)
 
 } // namespace
 
+UINT systemDpi()
+{
+    HDC screen = GetDC(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 0;
+    if (screen)
+        ReleaseDC(nullptr, screen);
+    return dpi > 0 ? UINT(dpi) : USER_DEFAULT_SCREEN_DPI;
+}
+
 UINT windowDpi(HWND window)
 {
     if (const GetDpiForWindowFn function = user32().getDpiForWindow) {
@@ -91,9 +91,15 @@ UINT windowDpi(HWND window)
     return monitorDpi(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST));
 }
 
-UINT primaryScreenDpi()
+UINT primaryScreenDpi(HWND onScreen)
 {
-    return monitorDpi(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY));
+    const HMONITOR primary = MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
+    if (const GetDpiForWindowFn function = user32().getDpiForWindow;
+        function && onScreen && MonitorFromWindow(onScreen, MONITOR_DEFAULTTONULL) == primary) {
+        if (const UINT dpi = function(onScreen))
+            return dpi;
+    }
+    return monitorDpi(primary);
 }
 
 bool outerSizeForClient(int clientWidth, int clientHeight, DWORD style, DWORD exStyle, UINT dpi, SIZE& outer)

@@ -12,8 +12,11 @@ namespace frontend {
 
 // The resolution (dots per inch) of the screen the window stands on: 1440 / dpi twips per pixel.
 UINT windowDpi(HWND window);
-// The resolution of the primary screen.
-UINT primaryScreenDpi();
+// The resolution of the primary screen. `onScreen`, a window of the program or nullptr, answers it where it stands on
+// that screen, through user32, which every program has loaded; only otherwise is shcore.dll loaded to ask.
+UINT primaryScreenDpi(HWND onScreen);
+// The system-wide resolution: a guess for a window that does not know its screen yet.
+UINT systemDpi();
 // The outer size of a window whose client area is `clientWidth` × `clientHeight` device pixels at `dpi`; false
 // if Windows refuses.
 bool outerSizeForClient(int clientWidth, int clientHeight, DWORD style, DWORD exStyle, UINT dpi, SIZE& outer);

@@ -68,7 +68,7 @@ FormWindow::FormWindow(HINSTANCE instance, shell::FormId id, const shell::FormLa
     m_exStyle = layout.showInTaskbar ? 0 : WS_EX_TOOLWINDOW;
 
     // Made at a guess of its resolution; once it knows its screen, sized for that screen's.
-    m_dpi = owner ? windowDpi(owner) : primaryScreenDpi();
+    m_dpi = owner ? windowDpi(owner) : systemDpi();
     const std::wstring title = wideString(layout.title);
     const int x = framed ? CW_USEDEFAULT : 0;
     const int y = framed ? CW_USEDEFAULT : 0;

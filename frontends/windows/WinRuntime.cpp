@@ -167,7 +167,8 @@ float WinRuntime::screenSize(shell::Edge edge)
     const int pixels = GetSystemMetrics(edge == shell::Edge::Width ? SM_CXSCREEN : SM_CYSCREEN);
     if (pixels <= 0)
         throw RuntimeError::toolkitFailure(u"Screen");
-    return shell::twipsFromDevicePixels(pixels, float(primaryScreenDpi()));
+    const FormWindow* query = alive(shell::FormId::Form1);
+    return shell::twipsFromDevicePixels(pixels, float(primaryScreenDpi(query ? query->handle() : nullptr)));
 }
 
 void WinRuntime::setControlVisible(shell::FormId form, shell::ControlIndex control, bool visible)
