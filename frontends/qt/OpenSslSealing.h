@@ -7,7 +7,7 @@
 
 namespace frontend {
 
-class OpenSslSealing final : public roster::Sealing {
+class OpenSslSealing : public roster::Sealing {
 public:
     roster::PairKeys derivePairKeys(std::span<const std::uint8_t> pair, std::span<const std::uint8_t> salt,
                                     std::uint32_t iterations) override;

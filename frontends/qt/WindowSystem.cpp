@@ -548,4 +548,10 @@ bool placeExactly(QWidget& window, const QRect& device)
     return true;
 }
 
+void flush()
+{
+    if (xcb_connection_t* c = connection())
+        xcb_flush(c);
+}
+
 } // namespace frontend::windowsystem

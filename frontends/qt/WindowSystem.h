@@ -47,6 +47,10 @@ void setSkipTaskbar(QWidget& window);
 // it cannot be read (not X11, not shown, minimised).
 std::optional<QRect> liveOuterGeometry(const QWidget& window);
 
+// Sends what the toolkit has queued for the display server now, for a change that must be seen before the event
+// loop runs again (the busy cursor). Nothing where the platform is not X11.
+void flush();
+
 // Places a window that has no frame at exactly `device` pixels, which Qt's device-independent coordinates cannot
 // express on a scaled screen. False where the platform does not allow it (not X11, no native window).
 bool placeExactly(QWidget& window, const QRect& device);

@@ -7,6 +7,28 @@
 
 #include <QApplication>
 
+#ifdef SCOREQUERY_SEALED
+namespace {
+
+// A sealed lookup's slow step shows the busy cursor; the click is still handled to its end before the event loop
+// runs again.
+class BusyCursorSealing final : public frontend::OpenSslSealing {
+public:
+    roster::PairKeys derivePairKeys(std::span<const std::uint8_t> pair, std::span<const std::uint8_t> salt,
+                                    std::uint32_t iterations) override
+    {
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        frontend::windowsystem::flush();
+        struct Restore {
+            ~Restore() { QGuiApplication::restoreOverrideCursor(); }
+        } restore;
+        return OpenSslSealing::derivePairKeys(pair, salt, iterations);
+    }
+};
+
+} // namespace
+#endif
+
 int main(int, char* argv[])
 {
     if (!frontend::windowsystem::prepareToolkit())
@@ -20,7 +42,7 @@ int main(int, char* argv[])
     frontend::QtRuntime runtime;
 #ifdef SCOREQUERY_SEALED
     // The program for publishing: its rows open only for the pair that was typed.
-    frontend::OpenSslSealing sealing;
+    BusyCursorSealing sealing;
     roster::setSealing(&sealing);
 #endif
     return shell::runProgram(runtime);

@@ -5,6 +5,25 @@
 #include "frontends/windows/WinRuntime.h"
 #ifdef SCOREQUERY_SEALED
 #include "frontends/windows/CngSealing.h"
+
+namespace {
+
+// A sealed lookup's slow step shows the busy cursor; the click is still handled to its end before the message loop
+// runs again.
+class BusyCursorSealing final : public frontend::CngSealing {
+public:
+    roster::PairKeys derivePairKeys(std::span<const std::uint8_t> pair, std::span<const std::uint8_t> salt,
+                                    std::uint32_t iterations) override
+    {
+        struct Restore {
+            HCURSOR before = SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32514))); // IDC_WAIT
+            ~Restore() { SetCursor(before); }
+        } restore;
+        return CngSealing::derivePairKeys(pair, salt, iterations);
+    }
+};
+
+} // namespace
 #endif
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
@@ -12,7 +31,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     frontend::WinRuntime runtime(instance);
 #ifdef SCOREQUERY_SEALED
     // The program for publishing: its rows open only for the pair that was typed.
-    frontend::CngSealing sealing;
+    BusyCursorSealing sealing;
     roster::setSealing(&sealing);
 #endif
     return shell::runProgram(runtime);
