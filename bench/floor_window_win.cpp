@@ -4,6 +4,12 @@
 // Nothing of the program is linked in. With --timer it also runs a 50 ms timer that does nothing: the floor for the
 // cost of the program's idle ticks. With --hidden it shows nothing and waits: compare.py keeps one running so that
 // Wine's virtual desktop stays up between runs, as a Windows desktop does (Wine closes it with its last program).
+//
+// Built twice. floor_window_win.exe has no manifest. floor_window_win_manifest.exe, the fair floor, is compiled with
+// FLOOR_COMMON_CONTROL and linked with a manifest that asks for version 6 common controls and the program's DPI
+// awareness, as every program of this kind must: it also shows one static control, whose creation loads comctl32 6
+// from the side-by-side store as the program's first control does. Without the control the manifest alone would load
+// nothing more.
 
 #include <windows.h>
 
@@ -81,6 +87,15 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int show)
                                   rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr, instance, nullptr);
     if (!window)
         return 1;
+#ifdef FLOOR_COMMON_CONTROL
+    // Between the second and the third line, in the window's font, as the program's labels are.
+    HWND label =
+        CreateWindowExW(0, L"STATIC", L"身份证号", WS_CHILD | WS_VISIBLE, MulDiv(40, dpi, 96), MulDiv(160, dpi, 96),
+                        MulDiv(240, dpi, 96), MulDiv(40, dpi, 96), window, nullptr, instance, nullptr);
+    if (!label)
+        return 1;
+    SendMessageW(label, WM_SETFONT, WPARAM(fonts[1]), FALSE);
+#endif
     if (std::wcsstr(commandLine, L"--timer"))
         SetTimer(window, 1, 50, nullptr);
     if (!std::wcsstr(commandLine, L"--hidden")) {
