@@ -6,10 +6,6 @@ namespace roster {
 
 static_assert(deployment::RowCount == RowCount, "the embedded table must have exactly one text per row");
 
-// The sealed lookup (Sealing.cpp).
-void findSealedCandidate(CandidateRoster& roster, std::u16string_view idText, std::u16string_view ticketText,
-                         Int16Counter& CurrentRow);
-
 namespace {
 
 void fillColumn(RosterColumn& column, std::span<const std::u16string_view, RowCount> texts)

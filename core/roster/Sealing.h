@@ -17,7 +17,11 @@
 #include <span>
 #include <string_view>
 
+class Int16Counter;
+
 namespace roster {
+
+struct CandidateRoster;
 
 inline constexpr std::size_t SaltSize = 16;
 inline constexpr std::size_t KeySize = 32;   // AES-256 and HMAC-SHA256
@@ -75,5 +79,9 @@ public:
 // The platform's implementation, set by the front end (or a test) before the first sealed lookup.
 Sealing& sealing();
 void setSealing(Sealing* implementation);
+
+// FindCandidate on a roster that holds sealed rows (CandidateRoster.h).
+void findSealedCandidate(CandidateRoster& roster, std::u16string_view idText, std::u16string_view ticketText,
+                         Int16Counter& CurrentRow);
 
 } // namespace roster
