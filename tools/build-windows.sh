@@ -22,23 +22,24 @@ done
 lists=(windows)
 [[ $sealed == ON ]] && lists+=(publish)
 case $arch in
-i686) toolchain="$root/cmake/toolchain-mingw32.cmake" suffix="" ;;
-x86-64) toolchain="$root/cmake/toolchain-mingw64.cmake" suffix="-x86-64" lists+=(windows-x86-64) ;;
+i686) triplet=i686-w64-mingw32 suffix="" ;;
+x86-64) triplet=x86_64-w64-mingw32 suffix="-x86-64" lists+=(windows-x86-64) ;;
 *) echo "$0: no such architecture: $arch" >&2; exit 2 ;;
 esac
+toolchain="$root/cmake/toolchain-mingw.cmake"
 "$root/tools/setup.sh" "${lists[@]}"
 jobs=$(nproc 2>/dev/null || echo 2)
 build="$root/build-windows"
 [[ $sealed == ON ]] && build+="-sealed"
 build+="$suffix"
-# A tree configured with another toolchain (the earlier 64-bit one) is configured afresh: CMake reads the toolchain
-# only when a tree is first configured.
+# A tree configured with another toolchain (an earlier one, for another processor) is configured afresh: CMake
+# reads the toolchain only when a tree is first configured.
 fresh=()
 if [[ -f $build/CMakeCache.txt ]] && ! grep -qxF "CMAKE_TOOLCHAIN_FILE:FILEPATH=$toolchain" "$build/CMakeCache.txt"; then
     fresh=(--fresh)
 fi
 cmake "${fresh[@]}" -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-    -DSEAL_ROSTER=$sealed
+    -DMINGW_TRIPLET=$triplet -DSEAL_ROSTER=$sealed
 cmake --build "$build" --parallel "$jobs"
 echo "$build/cuixian-score-query.exe"
 [[ $arch == i686 ]] || exit 0
