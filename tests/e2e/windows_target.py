@@ -95,6 +95,10 @@ class WineSession(Session):
         left = []
         for pid in wine.processes_of_prefix(prefix):
             try:
+                # Never the wineserver, whoever started it: it holds the prefix's registry, and a killed one saves
+                # none of it, so that the next start boots the prefix afresh, without the seeded faces.
+                if os.path.basename(os.readlink(f"/proc/{pid}/exe")).startswith("wineserver"):
+                    continue
                 with open(f"/proc/{pid}/environ", "rb") as f:
                     if needle in f.read():
                         with open(f"/proc/{pid}/stat") as s:

@@ -187,7 +187,9 @@ def setup(prefix_dir, tool):
     for sub in ("prefix", "home", "runtime"):
         os.makedirs(os.path.join(prefix_dir, sub), mode=0o700)
     tmp = tempfile.mkdtemp(prefix="wine-boot-")
-    display, xvfb = start_xvfb(tmp)
+    # On a display number no session takes: what the boot leaves running (the wineserver, services.exe) keeps it in
+    # its environment, and a session ending on that number would take those processes for its own.
+    display, server = xvfb.start_xvfb(tmp, SCREEN, numbers=range(700, 800))
     env = wine_env(prefix_dir, display)
     try:
         # The wineserver is started first, on its own, with its output in a file: a server started by a wine
@@ -232,8 +234,8 @@ def setup(prefix_dir, tool):
         return 0
     finally:
         # The boot's desktop window goes with its display; the next session opens the desktop on its own.
-        xvfb.terminate()
-        xvfb.wait(timeout=10)
+        server.terminate()
+        server.wait(timeout=10)
         shutil.rmtree(tmp, ignore_errors=True)
 
 
