@@ -2,6 +2,7 @@
 the test tool run under Wine, and a few cases check what only a Windows window has (styles, owner, icon, Alt+F4 on
 the panel). e2e.py runs with it for --target windows; see wine.py for the prefix the session runs in."""
 
+import collections
 import json
 import math
 import os
@@ -16,6 +17,16 @@ from session import (BOX_TITLE, BTN_PANEL, PANEL_TITLE, TEXT_ID, TEXT_TICKET, TI
 
 # A message box's text and its one button (user32's dialog template).
 BOX_TEXT_ID, IDOK = 0xFFFF, 1
+
+# How tall a caption's ink stands in its em, and where an 18-character identity number's ink lies in its box, in ems
+# of points x dpi / 72 device pixels: the figures tests/qt/tst_query_window.cpp holds the Linux program's ink to.
+CAPTION_INK_PER_EM = (0.85, 1.05)
+NUMBER_INK_PER_EM = (8.75, 9.0)   # 18 half-width characters advance 9 em
+NUMBER_MARGIN_PER_EM = 0.25       # from the box's inner left edge to the first character's ink
+# Label1 in 宋体 and the title Label5 in 黑体, at their points. The title matters most: the stand-in for 宋体 has a cell
+# hardly taller than its em (1.04), so a font height taken as the cell's shrinks it by a pixel; the one for 黑体 has a
+# cell of 1.44 em.
+CAPTIONS = (("身份证号：", 18.0), ("2018年翠县一中西校区公开招聘教师笔试成绩", 18.75))
 
 
 def twips_to_pixels(twips, dpi):
@@ -258,6 +269,67 @@ class WineSession(Session):
             red += int(count) if r > 200 and g < 90 and b < 90 else 0
         return yellow, red
 
+    def ink(self, rects):
+        """The bounds of the ink in each rectangle of the screen, (left, top, right, bottom) from its top-left corner:
+        the pixels whose grey clearly differs from the rectangle's commonest grey, its background (the threshold of the
+        Linux program's in-process test). Shots are taken until two in a row agree, so a repaint in flight is not
+        measured half done."""
+        shot = os.path.join(self.tmp, "ink.png")
+        previous = None
+        for _ in range(10):
+            self.run("/usr/bin/import", "-display", self.display, "-window", "root", shot, timeout=20)
+            found = [ink_bounds(shot, rect) for rect in rects]
+            if found == previous:
+                break
+            previous = found
+        return found
+
+
+def ink_bounds(shot, rect):
+    left, top, right, bottom = rect
+    width, height = right - left, bottom - top
+    grey = subprocess.run(["/usr/bin/convert", shot, "-crop", f"{width}x{height}+{left}+{top}", "+repage",
+                           "-colorspace", "Gray", "-depth", "8", "gray:-"], capture_output=True, check=True,
+                          timeout=20).stdout
+    background = collections.Counter(grey).most_common(1)[0][0]
+    inked = [i for i, value in enumerate(grey) if abs(value - background) > 80]
+    if not inked:
+        return None
+    xs = [i % width for i in inked]
+    return min(xs), inked[0] // width, max(xs) + 1, inked[-1] // width + 1
+
+
+def check_text_sizes(s, q, dpi, rows):
+    """The captions' ink as tall in the em as a Ming or a Hei face draws its ideographs, and an 18-character identity
+    number typed into its box drawn whole, from close to the inner left edge to short of the inner right one: what
+    the Linux program's in-process test measures from its ink (colonsAlignAndANumberFitsItsBox)."""
+    number = next(r["IdNumber"] for r in rows if r["IdNumber"].endswith("X"))
+    s.click(q, TEXT_ID)
+    s.key("ctrl+a", "BackSpace")
+    s.type(number)
+    s.key("Tab")   # the caret goes to the other box
+    poll(lambda: s.read_focused() == "", 5, 0.05, "the focus to reach the empty ticket box")
+    check(s.read_box(TEXT_ID) == number, f"{number} typed into the identity-card box")
+    controls = s.controls(q)["controls"]
+    labels = [next(c for c in controls if c["text"] == text) for text, _ in CAPTIONS]
+    box = s.control_at(TEXT_ID)
+    *captions, number_ink = s.ink([c["client"] for c in labels] + [box["client"]])
+    low, high = CAPTION_INK_PER_EM
+    for (text, points), ink in zip(CAPTIONS, captions):
+        check(ink is not None, f"{text} shows ink")
+        em, tall = points * dpi / 72, ink[3] - ink[1]
+        check(low <= tall / em <= high, f"{text}'s ink is {tall} px tall, {tall / em:.3f} of its {em:g} px em "
+              f"({low} to {high})")
+    check(number_ink is not None, "the number shows ink")
+    em, inner = 18 * dpi / 72, box["client"][2] - box["client"][0]
+    left, _, right, _ = number_ink
+    low, high = NUMBER_INK_PER_EM
+    check(0 < left <= NUMBER_MARGIN_PER_EM * em, f"the first character's ink {left} px from the box's inner left "
+          f"edge (at most {NUMBER_MARGIN_PER_EM} of the {em:g} px em)")
+    check(right < inner, f"the last character's ink ends {inner - right} px short of the inner right edge")
+    check(low <= (right - left) / em <= high, f"the number's ink is {right - left} px, {(right - left) / em:.3f} em "
+          f"wide ({low} to {high})")
+
 
 def in_taskbar(w):
     return bool(w["exstyle"] & wine.WS_EX_APPWINDOW) or (not w["owner"] and not w["exstyle"] & wine.WS_EX_TOOLWINDOW)
@@ -325,6 +397,7 @@ def case_startup(s, rows):
     s.key("Escape")
     time.sleep(0.2)
     check(s.find_visible(TITLE) == q and s.read_box(TEXT_ID) == "34012219920505X0ab", "Enter and Escape change nothing")
+    check_text_sizes(s, q, 96, rows)
     check(s.app_proc.poll() is None, "program still running")
 
 
@@ -385,6 +458,7 @@ def case_scaled(s, rows):
     w, h = box["rect"][2] - box["rect"][0], box["rect"][3] - box["rect"][1]
     check((w, h) == (twips_to_pixels(3615, 144), twips_to_pixels(495, 144)),
           f"identity-card box {w}x{h} is 3615 x 495 twips at 144 dpi")
+    check_text_sizes(s, q, 144, rows)
     p = s.show_panel()
     check_docked(s, q, p)
     drag_title_bar(s, q, p, [(40, 25), (60, 40), (-70, 90)])

@@ -16,6 +16,19 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
+// How tall a caption's ink stands in its em, and where an 18-character identity number's ink lies in its box, in ems
+// of points x dpi / 72 device pixels. The Wine cases hold the Windows program's screen to the same figures
+// (tests/e2e/windows_target.py, CAPTION_INK_PER_EM and the two after it).
+constexpr std::pair CaptionInkPerEm{0.85, 1.05};
+constexpr std::pair NumberInkPerEm{8.75, 9.0}; // 18 half-width characters advance 9 em
+constexpr double NumberMarginPerEm = 0.25;     // from the box's inner left edge to the first character's ink
+
+// A widget's em in the device pixels of its picture.
+double emPixels(const QWidget& widget, const QImage& picture)
+{
+    return widget.font().pointSizeF() * widget.logicalDpiY() / 72.0 * picture.devicePixelRatio();
+}
+
 // The pixels where `image` clearly differs from `blank`, the same control without text, and their bounds.
 int inkPixels(const QImage& image, const QImage& blank, QRect* bounds)
 {
@@ -247,22 +260,44 @@ void TestQueryWindow::windowFrameAndIcon()
 
 void TestQueryWindow::colonsAlignAndANumberFitsItsBox()
 {
-    // The row captions are equally wide, so their colons end one above the other.
+    // The row captions are equally wide, so their colons end one above the other. Their ink, and the title's, stands
+    // as tall in the em as a Ming or a Hei face draws its ideographs.
     QList<qreal> colonRightEdges;
-    for (QLabel* caption : {window().Label1, window().Label2, window().Label3, window().Label4}) {
+    for (QLabel* caption : {window().Label1, window().Label2, window().Label3, window().Label4, window().Label5}) {
         const QImage image = caption->grab().toImage();
         QImage blank = image;
         blank.fill(image.pixel(image.width() - 1, 0));
         QRect ink;
         inkPixels(image, blank, &ink);
-        colonRightEdges.append(caption->x() + (ink.right() + 1) / image.devicePixelRatio());
+        const double tall = ink.height() / emPixels(*caption, image);
+        QVERIFY2(tall >= CaptionInkPerEm.first && tall <= CaptionInkPerEm.second,
+                 qPrintable(u"%1's ink is %2 em tall"_s.arg(caption->objectName()).arg(tall)));
+        if (caption != window().Label5)
+            colonRightEdges.append(caption->x() + (ink.right() + 1) / image.devicePixelRatio());
     }
     const auto [left, right] = std::minmax_element(colonRightEdges.cbegin(), colonRightEdges.cend());
     QVERIFY2(*right - *left <= 1, qPrintable(u"colons end at %1 to %2 px"_s.arg(*left).arg(*right)));
 
-    // From its first character to its end the cursor travels the whole width of the number: nothing scrolled.
+    // The number's ink, the caret away in the other box: whole, from close to the inner left edge to short of the
+    // inner right one.
     QLineEdit& box = window().Text1(0);
     const int xRow = firstRowWhere(m_table, [](const TableRow& r) { return r.id.endsWith(u'X'); });
+    box.setText(m_table[xRow].id);
+    window().Text1(1).setFocus();
+    const QImage shown = box.grab().toImage();
+    box.clear();
+    QRect ink;
+    inkPixels(shown, box.grab().toImage(), &ink);
+    const double em = emPixels(box, shown);
+    const double frame =
+        box.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, &box) * shown.devicePixelRatio();
+    const double margin = (ink.left() - frame) / em, wide = ink.width() / em;
+    const double spare = shown.width() - frame - (ink.right() + 1);
+    QVERIFY2(margin > 0 && margin <= NumberMarginPerEm && spare > 0 && wide >= NumberInkPerEm.first &&
+                 wide <= NumberInkPerEm.second,
+             qPrintable(u"ink %1 em wide from %2 em in, %3 px to spare"_s.arg(wide).arg(margin).arg(spare)));
+
+    // From its first character to its end the cursor travels the whole width of the number: nothing scrolled.
     const auto cursorX = [&box](bool atEnd) {
         atEnd ? box.end(false) : box.home(false);
         box.grab(); // QLineEdit works out its scrolling when it paints
