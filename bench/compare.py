@@ -493,6 +493,8 @@ def add_sealed_table(add, args, startup):
 
 
 def fmt_ns(ns):
+    if ns >= 1e6:
+        return f"{ns / 1e6:.1f} ms"
     return f"{ns / 1e3:.2f} µs" if ns >= 1000 else f"{ns:.1f} ns"
 
 
