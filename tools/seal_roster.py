@@ -26,7 +26,7 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 from embed_roster import TableError, read_table, write_if_changed  # noqa: E402
 
-# The work of one lookup on the machines this program is made on: about 0.3 s with OpenSSL (docs/PERFORMANCE.md).
+# The work of one lookup on the machines this program is made on: about 0.35 s with OpenSSL (docs/PERFORMANCE.md).
 SHIPPED_ITERATIONS = 1_500_000
 # OWASP's minimum for PBKDF2-HMAC-SHA256; core/roster/Sealing.h holds the same number.
 MINIMUM_ITERATIONS = 600_000
