@@ -79,10 +79,10 @@ def used_by(root, patterns, implicit=""):
         elif "/" not in word and (found := shutil.which(word)):
             paths.add(found)
     for module in set(IMPORT.findall(text)):
-        spec = subprocess.run(["/usr/bin/python3", "-c", f"import importlib.util as u; s = u.find_spec('{module}');"
-                               " print(s.origin if s and s.origin else '')"], capture_output=True, text=True)
-        if spec.stdout.strip().startswith("/usr/"):
-            paths.add(spec.stdout.strip())
+        found = subprocess.run(["/usr/bin/python3", "-c", f"import importlib.util as u; m = u.find_spec('{module}');"
+                                " print(m.origin if m and m.origin else '')"], capture_output=True, text=True)
+        if found.stdout.strip().startswith("/usr/"):
+            paths.add(found.stdout.strip())
     for package in set(FIND_PACKAGE.findall(text)):
         for config in glob.glob("/usr/lib/*/cmake/*/*onfig.cmake") + glob.glob("/usr/share/*/cmake/*onfig.cmake"):
             if Path(config).name.lower() in (f"{package.lower()}config.cmake", f"{package.lower()}-config.cmake"):
