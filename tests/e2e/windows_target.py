@@ -71,7 +71,9 @@ class WineSession(Session):
         reg = os.path.join(self.tmp, "session.reg")
         text = wine.SESSION_REG.format(desktop=self.desktop, width=wine.SCREEN[0], height=wine.SCREEN[1], dpi=dpi)
         wine.write_reg(reg, text + wine.app_defaults(os.path.basename(self.app), self.windows_version))
-        self.wine_run("regedit", "/S", reg)
+        rc, _, said = self.wine_run("regedit", "/S", reg)
+        if rc:
+            raise Failure(f"regedit could not load the session's settings (status {rc}); Wine said {said[-600:]!r}")
         self.dpi = dpi
         self.scale = dpi / 96   # layout pixels to device pixels, for clicks
 
@@ -122,22 +124,29 @@ class WineSession(Session):
     # --- the test tool -------------------------------------------------------------------------------------------
 
     def wine_run(self, *argv):
-        """Runs a Windows command to its end; returns its status and output."""
+        """Runs a Windows command to its end; returns its status, its output and what Wine wrote to stderr."""
         # Output through a file, not a pipe: a Wine process the command's start brings up (the desktop's explorer)
         # inherits the command's output, and reading a pipe to its end would wait for that process.
-        with tempfile.TemporaryFile(dir=self.tmp) as out:
+        with tempfile.TemporaryFile(dir=self.tmp) as out, tempfile.TemporaryFile(dir=self.tmp) as err:
             loader = wine.loader_for(argv[0]) if os.path.isfile(argv[0]) else wine.WINE64
             r = subprocess.run([loader, *argv], env=self.env, stdin=subprocess.DEVNULL, stdout=out,
-                               stderr=subprocess.DEVNULL, timeout=30)
+                               stderr=err, timeout=30)
             out.seek(0)
-            return r.returncode, out.read().decode("utf-8", errors="replace")
+            err.seek(0)
+            return r.returncode, *(f.read().decode("utf-8", errors="replace") for f in (out, err))
 
     def tool(self, *args):
-        rc, text = self.wine_run(self.tool_exe, *args)
+        rc, text, said = self.wine_run(self.tool_exe, *args)
+        if rc and not text:
+            # The tool never reached its first line: now and then Wine's loader fails to start a process at all
+            # (status 1, nothing printed). That says nothing about the program under test, so once more.
+            print(f"  note: wintool {' '.join(args)} did not start (status {rc}; Wine said {said[-300:]!r}); "
+                  "running it again")
+            rc, text, said = self.wine_run(self.tool_exe, *args)
         try:
             data = json.loads(text)
         except json.JSONDecodeError:
-            raise Failure(f"wintool {' '.join(args)} (status {rc}) printed {text[:300]!r}")
+            raise Failure(f"wintool {' '.join(args)} (status {rc}) printed {text[:300]!r}; Wine said {said[-600:]!r}")
         if "error" in data:
             return None
         return data
