@@ -120,6 +120,17 @@ def write_atomically(path, data):
         raise
 
 
+def read_table_file(path):
+    """The rows of the table in the file, or None once the reason it cannot be embedded is on stderr."""
+    try:
+        return read_table(path.read_bytes())
+    except OSError as error:
+        print(f"{path}: error: cannot read: {error.strerror}", file=sys.stderr)
+    except TableError as error:
+        print(f"{path}:{error.line}: error: {error}", file=sys.stderr)
+    return None
+
+
 def write_if_changed(path, text):
     """Replace path atomically, and leave it untouched when the content is the same (no needless rebuild)."""
     data = text.encode("ascii")
@@ -136,13 +147,8 @@ def main(argv):
         print(f"usage: {Path(argv[0]).name} INPUT.tsv OUTPUT.cpp", file=sys.stderr)
         return 2
     source, target = Path(argv[1]), Path(argv[2])
-    try:
-        rows = read_table(source.read_bytes())
-    except OSError as error:
-        print(f"{source}: error: cannot read: {error.strerror}", file=sys.stderr)
-        return 1
-    except TableError as error:
-        print(f"{source}:{error.line}: error: {error}", file=sys.stderr)
+    rows = read_table_file(source)
+    if rows is None:
         return 1
     write_if_changed(target, cpp_source(source.name, rows))
     return 0

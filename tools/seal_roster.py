@@ -24,7 +24,7 @@ from concurrent.futures import ThreadPoolExecutor
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
-from embed_roster import TableError, read_table, write_if_changed  # noqa: E402
+from embed_roster import read_table_file, write_if_changed  # noqa: E402
 
 # The work of one lookup on the machines this program is made on: about 0.35 s with OpenSSL (docs/PERFORMANCE.md).
 SHIPPED_ITERATIONS = 1_500_000
@@ -148,15 +148,11 @@ def main(argv):
         print("seal_roster.py: error: sealing needs Debian's python3-cryptography (tools/setup.sh publish installs it); "
               "run it with /usr/bin/python3", file=sys.stderr)
         return 1
+    rows = read_table_file(args.input)
+    if rows is None:
+        return 1
     try:
-        rows = read_table(args.input.read_bytes())
         salt, size, sealed = seal_rows(rows, args.iterations)
-    except OSError as error:
-        print(f"{args.input}: error: cannot read: {error.strerror}", file=sys.stderr)
-        return 1
-    except TableError as error:
-        print(f"{args.input}:{error.line}: error: {error}", file=sys.stderr)
-        return 1
     except ValueError as error:
         print(f"{args.input}: error: {error}", file=sys.stderr)
         return 1
