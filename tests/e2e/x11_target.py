@@ -186,15 +186,21 @@ class X11Session(Session):
         return r.stdout.decode("utf-8", errors="replace") if r.returncode == 0 else None
 
     def put_sentinel(self):
-        self.sentinel_no += 1
-        sentinel = f"@@e2e-sentinel-{self.sentinel_no}@@"
-        # -quiet keeps xclip in the foreground so its PID is ours to stop; it exits when another client takes over.
-        p = self.spawn(["xclip", "-quiet", "-selection", "clipboard", "-i"], stdin=subprocess.PIPE,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        p.stdin.write(sentinel.encode())
-        p.stdin.close()
-        poll(lambda: self.clipboard() == sentinel, 5, 0.01, "the clipboard sentinel")
-        return sentinel
+        deadline = time.monotonic() + 5
+        while True:
+            self.sentinel_no += 1
+            sentinel = f"@@e2e-sentinel-{self.sentinel_no}@@"
+            # -quiet keeps xclip in the foreground so its PID is ours to stop; it exits when another client takes over.
+            p = self.spawn(["xclip", "-quiet", "-selection", "clipboard", "-i"], stdin=subprocess.PIPE,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            p.stdin.write(sentinel.encode())
+            p.stdin.close()
+            # A program that was busy (a sealed lookup) makes an earlier copy late and may take the clipboard before
+            # the sentinel was seen there; xclip then ends, and another sentinel goes up.
+            state = poll(lambda: "up" if self.clipboard() == sentinel else "lost" if p.poll() is not None else None,
+                         max(deadline - time.monotonic(), 0), 0.01, "the clipboard sentinel")
+            if state == "up":
+                return sentinel
 
     def copy_focused(self, timeout=1.0):
         """Text of the focused box via select-all + copy, or None if nothing was copied in time."""
