@@ -117,18 +117,23 @@ QRect outerDevice(const QWidget& window)
     const Placement& placement = placementOf(window);
     if (placement.pending)
         return *placement.pending;
+    // A frameless window placed exactly keeps the size the program gave it, also while the manager has it
+    // otherwise for a moment, and while Qt, hidden, still takes in the server's late reports of sizes it had before.
+    const std::optional<QRect>& placed = placement.placedExactly;
+    const bool sizeKept = placed && placement.outerSizeSet == (Qt::Horizontal | Qt::Vertical);
     if (const std::optional<QRect> live = windowsystem::liveOuterGeometry(window)) {
-        // A frameless window placed exactly keeps the size the program gave it, also while the manager has it
-        // otherwise for a moment; where it stands is the server's word.
-        if (placement.placedExactly && placement.outerSizeSet == (Qt::Horizontal | Qt::Vertical))
-            return QRect(live->topLeft(), placement.placedExactly->size());
+        // Where it stands is the server's word.
+        if (sizeKept)
+            return QRect(live->topLeft(), placed->size());
         return settled(const_cast<QWidget&>(window), *live);
     }
     const qreal r = ratioOf(window);
-    const std::optional<QRect>& placed = placement.placedExactly;
-    const QRect client = placed && logicalFromDevice(*placed, r) == window.geometry()
-                             ? *placed
-                             : deviceFromLogical(window.geometry(), r);
+    const QRect logical = window.geometry();
+    if (sizeKept)
+        return {logicalFromDevice(*placed, r).topLeft() == logical.topLeft() ? placed->topLeft()
+                                                                              : deviceFromLogical(logical, r).topLeft(),
+                placed->size()};
+    const QRect client = placed && logicalFromDevice(*placed, r) == logical ? *placed : deviceFromLogical(logical, r);
     return grown(client, frameDevice(window));
 }
 
