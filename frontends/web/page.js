@@ -576,10 +576,17 @@ var PageLibrary = {
     },
 
     page_setControlVisible: function(form, row, visible) {
-        var c = Page.windows[form].controls[row];
-        if (!c) return;
-        if (!visible && c.el.contains(document.activeElement)) document.activeElement.blur();
+        var win = Page.windows[form], c = win.controls[row];
+        if (!c || c.el.hidden === !visible) return;
+        var hadFocus = !visible && c.el === document.activeElement;
         c.el.hidden = !visible;
+        if (hadFocus) {
+            // The focus goes on to the next control in tab order, as the desktop toolkits move it.
+            var list = Page.focusable(win);
+            var next = list.find(function(o) { return o.tabIndex > c.tabIndex; }) || list[0];
+            if (next) next.el.focus();
+            else c.el.blur();
+        }
     },
 
     page_controlTextLength: function(form, row) {
