@@ -299,20 +299,24 @@ var PageLibrary = {
             e.preventDefault();
             var bar = e.currentTarget, startX = e.clientX, startY = e.clientY, fromX = win.x, fromY = win.y;
             bar.setPointerCapture(e.pointerId);
-            var move = function(m) {
-                if (m.pointerId !== e.pointerId) return;
-                Page.keepInView(win, fromX + m.clientX - startX, fromY + m.clientY - startY);
-                Page.place(win);
-            };
             var end = function(m) {
                 if (m.pointerId !== e.pointerId) return;
                 bar.removeEventListener('pointermove', move);
-                bar.removeEventListener('pointerup', end);
-                bar.removeEventListener('pointercancel', end);
+                ['pointerup', 'pointercancel', 'lostpointercapture'].forEach(function(type) {
+                    bar.removeEventListener(type, end);
+                });
+            };
+            var move = function(m) {
+                if (m.pointerId !== e.pointerId) return;
+                // A release the page did not hear of ends the drag at the next move.
+                if (!m.buttons) return end(m);
+                Page.keepInView(win, fromX + m.clientX - startX, fromY + m.clientY - startY);
+                Page.place(win);
             };
             bar.addEventListener('pointermove', move);
-            bar.addEventListener('pointerup', end);
-            bar.addEventListener('pointercancel', end);
+            ['pointerup', 'pointercancel', 'lostpointercapture'].forEach(function(type) {
+                bar.addEventListener(type, end);
+            });
         },
 
         setBusy: function(busy) {
