@@ -31,7 +31,16 @@ floor with the program's manifest (version 6 common controls, DPI awareness) and
 BUILD_DIR must hold floor_window_win.exe, floor_window_win_manifest.exe, wintool.exe and launch_until_mapped. Its
 figures go into a block of their own in docs/PERFORMANCE.md. About three minutes.
 
-The targets live beside this file: x11_target.py, windows_target.py, and what they share in
+    /usr/bin/python3 bench/compare.py --web-only [--page build-web/PAGE.html] [--web-runs 7]
+                                      [--web-idle-seconds 20] [--wrk-seconds 10]
+
+--web (after the measurements above) or --web-only measures the page (tools/build-web.sh) against a floor page that
+bench/floor_page.py makes from the same sealed table and a hand-written HTML form of the same controls with one
+50 ms timer: sizes raw, gzip -9 and brotli; start-up in headless Chromium, plain and with the CPU throttled four
+times; one sealed lookup in Chromium and in WebKit; the renderer's CPU over an idle interval; and nginx serving it
+on loopback under wrk. Needs no build tree. See web_target.py; its figures go into a block of their own.
+
+The targets live beside this file: x11_target.py, windows_target.py, web_target.py, and what they share in
 measure.py.
 """
 
@@ -39,13 +48,14 @@ import argparse
 from pathlib import Path
 
 from measure import REPO
+from web_target import add_web_arguments, run_web
 from windows_target import run_windows
 from x11_target import run_linux
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--build-dir", required=True, type=Path, help="an existing build tree")
+    parser.add_argument("--build-dir", type=Path, help="an existing build tree (all but --web-only)")
     parser.add_argument("--runs", type=int, default=7, help="start-up and memory runs per program (default 7)")
     parser.add_argument("--idle-seconds", type=float, default=30.0, help="length of each idle interval (default 30)")
     parser.add_argument("--settle", type=float, default=1.0, help="seconds after mapping before reading (default 1)")
@@ -64,8 +74,14 @@ def main():
                         help="start-up runs per program under Wine (default 11)")
     parser.add_argument("--windows-idle-seconds", type=float, default=20.0,
                         help="length of each idle interval under Wine (default 20)")
+    add_web_arguments(parser)
     args = parser.parse_args()
 
+    if args.web_only:
+        run_web(args)
+        return
+    if args.build_dir is None:
+        parser.error("--build-dir is needed for all but --web-only")
     build_dir = args.build_dir.resolve()
     if args.windows_only:
         run_windows(args, build_dir)
@@ -73,6 +89,8 @@ def main():
         run_linux(args, build_dir)
         if args.windows:
             run_windows(args, build_dir)
+    if args.web:
+        run_web(args)
 
 
 if __name__ == "__main__":

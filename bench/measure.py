@@ -1,6 +1,6 @@
 """What the benchmarks of every target share: the processes' CPU time and memory from /proc, a program timed from
 spawn to its first window by launch_until_mapped, and the report's common lines (bench/compare.py runs the targets:
-x11_target.py for the Linux program, windows_target.py for the Windows one under Wine).
+x11_target.py for the Linux program, windows_target.py for the Windows one under Wine, web_target.py for the page).
 Only the Python standard library is used."""
 
 import datetime
