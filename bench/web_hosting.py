@@ -10,6 +10,7 @@ this script and is stopped by its id; its directory is removed.
 import gzip
 import json
 import os
+import re
 import shutil
 import socket
 import subprocess
@@ -43,7 +44,7 @@ http {{
     default_type application/octet-stream;
     sendfile on;
     tcp_nopush on;
-    add_header Content-Security-Policy "default-src 'none'; script-src 'unsafe-inline' 'unsafe-eval' data:; style-src 'unsafe-inline'; img-src data:; connect-src data:" always;
+    add_header Content-Security-Policy "{policy}" always;
     # Precompressed, as a host serves a file that changes once a year.
     server {{
         listen 127.0.0.1:{port};
@@ -94,6 +95,12 @@ def fetch(port, path, encoding):
     return int(head.split()[1]), head.decode(errors="replace"), len(head) + 4, body
 
 
+def page_policy(page):
+    """The content-security policy the page states for itself, which a host sends as a header too."""
+    found = re.search(r'<meta http-equiv="Content-Security-Policy" content="([^"]*)"', page.read_text(encoding="utf-8"))
+    return found[1] if found else "default-src 'none'"
+
+
 def results_day(page, sizes, seconds, connections):
     tmp = tempfile.mkdtemp(prefix="compare-nginx-")
     os.chmod(tmp, 0o755)  # nginx's worker runs as nobody
@@ -108,7 +115,7 @@ def results_day(page, sizes, seconds, connections):
     port, port_dynamic = free_port(), free_port()
     brotli = BROTLI_MODULE.exists()
     conf = Path(tmp) / "nginx.conf"
-    conf.write_text(NGINX_CONF.format(tmp=tmp, port=port, port_dynamic=port_dynamic,
+    conf.write_text(NGINX_CONF.format(tmp=tmp, policy=page_policy(page), port=port, port_dynamic=port_dynamic,
                                       load_brotli=f"load_module {BROTLI_MODULE};" if brotli else "",
                                       brotli_static="brotli_static on;" if brotli else ""))
     (Path(tmp) / "report.lua").write_text(WRK_SCRIPT)

@@ -207,17 +207,21 @@ def chromium_startup(url, throttle):
         driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument", {"source": STARTUP_PROBE})
         if throttle > 1:
             driver.execute_cdp_cmd("Emulation.setCPUThrottlingRate", {"rate": throttle})
+        before = {pid: run_seconds(pid) for pid in browser.processes().get("renderer", [])}
         driver.get(url)
         result = json.loads(wait_for(driver, STARTUP_DONE, f"the query window with the focus in Text1(0) ({url})"))
+        # The renderers' time on a CPU meanwhile, which other load on the machine moves far less than elapsed time.
+        cpu = sum(run_seconds(pid) - before.get(pid, 0.0) for pid in browser.processes().get("renderer", []))
         timing = driver.execute_script("const n = performance.getEntriesByType('navigation')[0];"
                                        "return [n.domContentLoadedEventEnd, n.loadEventEnd]")
-        return {"frame_ms": result["frame"], "ready_ms": result["ready"], "dcl_ms": timing[0], "load_ms": timing[1]}
+        return {"frame_ms": result["frame"], "ready_ms": result["ready"], "dcl_ms": timing[0], "load_ms": timing[1],
+                "cpu_ms": cpu * 1e3}
     finally:
         browser.close()
 
 
 def measure_startup(urls, runs):
-    samples = {(name, cpu): {k: [] for k in ("frame_ms", "ready_ms", "dcl_ms", "load_ms")}
+    samples = {(name, cpu): {k: [] for k in ("frame_ms", "ready_ms", "dcl_ms", "load_ms", "cpu_ms")}
                for name in PAGES for cpu in (1, 4)}
     for name in PAGES:  # warm the page cache and the browser's own files; not counted
         chromium_startup(urls[name], 1)
@@ -349,6 +353,7 @@ def package_version(name):
 
 
 def run_web(args):
+    load = " ".join(Path("/proc/loadavg").read_text().split()[:3])
     page = find_page(args)
     args.sealed_source_given = args.sealed_source is not None
     tmp = tempfile.mkdtemp(prefix="compare-web-")
@@ -375,7 +380,7 @@ def run_web(args):
     print_web_table(sizes, startup, lookups, idle, host)
     info = machine()
     info.update(chromium=package_version("chromium"), webkit=package_version("webkit2gtk-driver"),
-                nginx=package_version("nginx"), wrk=package_version("wrk"))
+                nginx=package_version("nginx"), wrk=package_version("wrk"), load=load)
     block = build_web_report(args, info, page, sizes, startup, lookups, idle, host)
     if args.no_report:
         print(block)
