@@ -163,9 +163,10 @@ class Chromium:
     def processes(self):
         """{role: [pid]} of the browser's processes, found under chromedriver by their --type."""
         roles = {}
-        pending = [self.driver.service.process.pid]
+        driver = self.driver.service.process.pid
+        pending = [(driver, None)]
         while pending:
-            pid = pending.pop()
+            pid, parent = pending.pop()
             try:
                 # Chromium starts its children from a thread of its own: every thread's children.
                 children = [c for task in Path(f"/proc/{pid}/task").iterdir()
@@ -174,10 +175,12 @@ class Chromium:
                 cmdline = Path(f"/proc/{pid}/cmdline").read_bytes().replace(b"\0", b" ").split()
             except OSError:
                 continue
-            pending += map(int, children)
-            if pid == self.driver.service.process.pid:
+            pending += [(int(child), pid) for child in children]
+            if pid == driver:
                 continue
-            kind = next((a.split(b"=", 1)[1].decode() for a in cmdline if a.startswith(b"--type=")), "browser")
+            # The browser is chromedriver's child; a helper without a type (a crash handler) is no part of it.
+            untyped = "browser" if parent == driver else "other"
+            kind = next((a.split(b"=", 1)[1].decode() for a in cmdline if a.startswith(b"--type=")), untyped)
             if kind == "renderer" and any(a in (b"--extension-process", b"--top-chrome-webui") for a in cmdline):
                 kind = "browser's own pages"
             roles.setdefault(kind, []).append(pid)
@@ -308,6 +311,8 @@ def renderer_cpu(browser, seconds):
     renderers = sorted(roles.get("renderer", []), key=run_seconds)[-1:]
     watched = {"renderer": renderers, "browser": roles.get("browser", []), "GPU": roles.get("gpu-process", [])}
     before = {k: [(cpu_seconds(p), run_seconds(p)) for p in pids] for k, pids in watched.items()}
+    if not renderers:
+        sys.exit("compare.py: no renderer process of Chromium's was found")
     tasks = task_duration(browser.driver)
     start = time.monotonic()
     time.sleep(seconds)
