@@ -1,16 +1,18 @@
 #!/usr/bin/python3
 """None of the roster's ticket numbers, names and identity numbers can be read from what a sealed build leaves: the
-programs, and the Debian package and the zip made from them, whose contents are searched file by file. The plain
-programs must show every one of the 1,032 texts to the same search, so that a search that finds nothing means
-something.
+programs, the Debian package and the zip made from them, whose contents are searched file by file, and the web page
+with what its data: URIs hold. The plain programs must show every one of the 1,032 texts to the same search, so that
+a search that finds nothing means something.
 
 Usage: check_sealed_files.py --roster TABLE --plain FILE... --sealed FILE... [--sealed-build DIR]
        (--sealed-build: a Linux build tree to pack into a .deb with cpack, whose contents are searched too)
 """
 
 import argparse
+import base64
 import io
 import os
+import re
 import subprocess
 import sys
 import tarfile
@@ -21,7 +23,8 @@ import roster_texts
 
 
 def contents(path):
-    """[(name, bytes)]: the file itself, and each member of a .deb or a .zip."""
+    """[(name, bytes)]: the file itself, and each member of a .deb or a .zip, and each base64 data: URI of a web page
+    (its WebAssembly among them)."""
     with open(path, "rb") as f:
         data = f.read()
     parts = [(os.path.basename(path), data)]
@@ -29,6 +32,9 @@ def contents(path):
         with zipfile.ZipFile(io.BytesIO(data)) as archive:
             parts += [(f"{os.path.basename(path)}:{name}", archive.read(name)) for name in archive.namelist()
                       if not name.endswith("/")]
+    elif path.endswith(".html"):
+        for number, match in enumerate(re.finditer(rb"data:[^;,\s]*;base64,([A-Za-z0-9+/]+=*)", data), 1):
+            parts.append((f"{os.path.basename(path)}:data-uri-{number}", base64.b64decode(match.group(1))))
     elif path.endswith(".deb"):
         tar = subprocess.run(["dpkg-deb", "--fsys-tarfile", path], capture_output=True, check=True).stdout
         with tarfile.open(fileobj=io.BytesIO(tar)) as archive:
