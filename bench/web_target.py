@@ -82,7 +82,7 @@ SHOWN = """return [...document.querySelectorAll('.window')].filter(w => !w.hidde
 def add_web_arguments(parser):
     parser.add_argument("--web", action="store_true", help="then measure the page against the floor page")
     parser.add_argument("--web-only", action="store_true", help="only the page's measurements")
-    parser.add_argument("--page", type=Path, help="the page (default: the one .html file in build-web/)")
+    parser.add_argument("--page", type=Path, help="the page (default: build-web/cuixian-score-query.html)")
     parser.add_argument("--sealed-source", type=Path,
                         help="the sealed table's C++ source the page was built from, for the floor page (default: "
                              "found under build-web/)")
@@ -97,13 +97,10 @@ def add_web_arguments(parser):
 
 
 def find_page(args):
-    if args.page:
-        return args.page.resolve()
-    found = sorted((REPO / "build-web").glob("*.html"))
-    if len(found) != 1:
-        sys.exit(f"compare.py: {len(found)} .html files in build-web/; ./tools/build-web.sh makes the page, --page "
-                 "names it")
-    return found[0]
+    page = (args.page or REPO / "build-web" / "cuixian-score-query.html").resolve()
+    if not page.is_file():
+        sys.exit(f"compare.py: {page} not found; ./tools/build-web.sh makes it")
+    return page
 
 
 def make_floor(args, tmp):
