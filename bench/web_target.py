@@ -342,8 +342,8 @@ def measure_idle(urls, seconds, settle):
             time.sleep(settle)
             idle[(name, "panel hidden")] = renderer_cpu(browser, seconds)
             driver.find_element(By.CSS_SELECTOR, '[data-control="Command4"]').click()
-            if wait_for(driver, SHOWN + " === 'Form1,Form2'", "the panel after a click on 软件使用说明", 5):
-                time.sleep(settle)
+            wait_for(driver, SHOWN + " === 'Form1,Form2'", "the panel after a click on 软件使用说明", 5)
+            time.sleep(settle)
             idle[(name, "panel shown")] = renderer_cpu(browser, seconds)
         finally:
             browser.close()
