@@ -1,0 +1,962 @@
+"""The page as e2e.py's cases see it: WebSession drives the one-file web build in headless Chromium (chromedriver) or
+in WebKit (WebKitWebDriver with MiniBrowser, on an Xvfb of the session's own) through WebDriver, with the pointer or
+a finger and key events as a person gives them, and reads back what the page shows: its windows are elements
+(.window[data-form]), their controls carry data-control, the message box is a .dialog (see frontends/web/).
+
+The page is opened from a static server of the session's own on 127.0.0.1 or from file://, and at the end of every
+document the browser's own record of requests (performance.getEntries(), and Chromium's network log) must show
+nothing but the page itself.
+
+Sizes: desktop is a 1280 x 800 viewport with a mouse. The phones are 360 x 640 and 390 x 844 CSS pixels at a device
+pixel ratio of 3 with touch: Chromium emulates them (mobileEmulation deviceMetrics); WebKitGTK has no such emulation,
+so MiniBrowser runs full-screen (no toolbar) on an Xvfb three times the size with GDK_SCALE=3, which gives the same
+viewport and ratio. WebKitGTK offers touch events only with a touchscreen, which Xvfb lacks: it delivers WebDriver's
+touch pointer as a mouse, so WebKit's phone cases tap with a mouse pointer.
+"""
+
+import base64
+import http.server
+import json
+import os
+import re
+import shutil
+import socket
+import subprocess
+import threading
+import time
+import urllib.parse
+import urllib.request
+
+import xvfb
+from session import (BOX_TITLE, CLIENT_H, CLIENT_W, PANEL_TITLE, TITLE, WRONG_PAIR_TEXT, Failure, Geometry, Session,
+                     check, die_with_parent, log, poll)
+
+MINIBROWSER = "/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser"
+CHROMIUM_FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+                  "--disable-background-networking", "--disable-component-update", "--disable-sync"]
+# name: (width, height, device pixel ratio, touch)
+SIZES = {"desktop": (1280, 800, 1, False), "phone360": (360, 640, 3, True), "phone390": (390, 844, 3, True)}
+ENGINES = ("chromium", "webkit")
+
+# Which controls each state shows (the name and score boxes, their captions and the two result buttons swap with
+# the confirm button); the others are always shown.
+RESULT_ONLY = ("Text1_2", "Text1_3", "Label3", "Label4", "Command1", "Command2")
+ENTRY_ONLY = ("Command3",)
+ALWAYS = ("Text1_0", "Text1_1", "Label1", "Label2", "Label5", "Label6", "Label7", "Label8", "Command4")
+
+# Everything a check reads, in one call: windows, controls, dialog, focus, busy state, the end notice.
+READ_PAGE = """
+const visible = e => !!e && e.getClientRects().length > 0 && getComputedStyle(e).visibility !== 'hidden';
+const rect = e => { const r = e.getBoundingClientRect(); return [r.left, r.top, r.width, r.height]; };
+const out = {windows: {}, controls: {}, dialog: null, ended: null,
+             focus: document.activeElement && (document.activeElement.dataset.control ||
+                    document.activeElement.className || document.activeElement.tagName),
+             busy: document.documentElement.getAttribute('aria-busy'),
+             tpp: Number(document.documentElement.dataset.twipsPerPixel),
+             viewport: [innerWidth, innerHeight], scroll: [document.documentElement.scrollWidth,
+                                                           document.documentElement.scrollHeight],
+             title: document.title};
+for (const w of document.querySelectorAll('.window[data-form]')) {
+    const client = w.querySelector('.client');
+    const bar = w.querySelector('.titlebar'), close = w.querySelector('button.close');
+    out.windows[w.dataset.form] = {shown: visible(w), outer: rect(w), client: client && rect(client),
+                                   titlebar: bar && rect(bar), close: close && rect(close)};
+}
+for (const c of document.querySelectorAll('[data-control]')) {
+    const form = c.closest('.window[data-form]');
+    out.controls[(form ? form.dataset.form : '?') + '.' + c.dataset.control] = {
+        shown: visible(c), rect: rect(c), text: 'value' in c && c.tagName === 'INPUT' ? c.value : c.textContent};
+}
+const d = document.querySelector('.dialog[role="alertdialog"]');
+if (visible(d)) {
+    const part = s => d.querySelector(s);
+    out.dialog = {modal: d.getAttribute('aria-modal'), caption: part('.dialog-caption')?.textContent,
+                  prompt: part('.dialog-prompt')?.textContent, rect: rect(d),
+                  buttons: [...d.querySelectorAll('button')].map(b => b.textContent),
+                  ok: part('button.dialog-ok') && rect(part('button.dialog-ok'))};
+}
+const ended = document.getElementById('ended');
+if (visible(ended)) out.ended = ended.textContent;
+return out;
+"""
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+class StaticServer:
+    """A static server on 127.0.0.1 for one folder, in a thread, that remembers every path asked of it."""
+
+    def __init__(self, folder):
+        self.requests = []
+        requests = self.requests
+
+        class Handler(http.server.SimpleHTTPRequestHandler):
+            def __init__(self, *args, **kw):
+                super().__init__(*args, directory=folder, **kw)
+
+            def log_message(self, fmt, *args):
+                requests.append(self.path)
+
+        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+        self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
+        self.thread.start()
+        self.origin = f"http://127.0.0.1:{self.httpd.server_address[1]}"
+
+    def stop(self):
+        self.httpd.shutdown()
+        self.httpd.server_close()
+        self.thread.join(timeout=5)
+
+
+class PageState:
+    """Stands in for the program's process: running until the page shows that the program has ended."""
+
+    def __init__(self, session):
+        self.session = session
+        self.returncode = None
+
+    def poll(self):
+        page = self.session.read()
+        if page["ended"] is not None and not any(w["shown"] for w in page["windows"].values()):
+            self.returncode = 0
+        return self.returncode
+
+
+class WebSession(Session):
+    """One browser under WebDriver with the page open; window ids are form names ("Form1", "Form2") and coordinates
+    are the viewport's CSS pixels."""
+
+    target = "web"
+
+    def __init__(self, page, artifacts, engine, size, serve):
+        super().__init__(page, artifacts)
+        self.engine, self.size_name, self.serve = engine, size, serve
+        self.width, self.height, self.dpr, self.touch = SIZES[size]
+        self.driver = None
+        self.server = None
+        self.network_log = []      # Chromium's record of the page's requests, as read so far
+        self.urls = []             # every address the session opened
+        self.query = "Form1"
+
+    # --- session -------------------------------------------------------------------------------------------------
+
+    def start_x(self):
+        """The browser and its driver; WebKit's MiniBrowser on an Xvfb of our own."""
+        from selenium import webdriver
+        if not os.path.isfile(self.app):
+            raise Failure(f"{self.app} is missing: build the page first (tools/build-web.sh)")
+        home = os.path.join(self.tmp, "home")
+        os.makedirs(home)
+        # A fresh profile: nothing of an earlier run, and nothing written outside our folder.
+        self.env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
+                        XDG_CACHE_HOME=os.path.join(home, ".cache"), XDG_DATA_HOME=os.path.join(home, ".local"),
+                        LANG="C.UTF-8")
+        port = free_port()
+        self.driver_log = os.path.join(self.tmp, "driver.log")
+        log_file = open(self.driver_log, "w")
+        if self.engine == "chromium":
+            self.display = "headless"   # screenshots come from the driver
+            options = webdriver.ChromeOptions()
+            options.binary_location = "/usr/bin/chromium"
+            for flag in CHROMIUM_FLAGS + [f"--user-data-dir={os.path.join(self.tmp, 'profile')}"]:
+                options.add_argument(flag)
+            if self.dpr == 1:
+                options.add_argument(f"--window-size={self.width},{self.height}")
+            else:
+                options.add_experimental_option("mobileEmulation", {"deviceMetrics": {
+                    "width": self.width, "height": self.height, "pixelRatio": float(self.dpr), "touch": self.touch}})
+            options.set_capability("goog:loggingPrefs", {"performance": "ALL", "browser": "ALL"})
+            argv = ["/usr/bin/chromedriver", f"--port={port}"]
+        else:
+            self.display, _ = xvfb.start_xvfb(self.tmp, (self.width * self.dpr, self.height * self.dpr), self.procs,
+                                              self.pipes, die_with_parent)
+            self.env.update(DISPLAY=self.display, GDK_SCALE=str(self.dpr), GDK_BACKEND="x11")
+            self.env.pop("WAYLAND_DISPLAY", None)
+            options = webdriver.WebKitGTKOptions()
+            options.binary_location = MINIBROWSER
+            # Full-screen: no toolbar, so the viewport is the whole window.
+            for arg in ("--automation", "--full-screen", "--enable-write-console-messages-to-stdout=true"):
+                options.add_argument(arg)
+            argv = ["/usr/bin/WebKitWebDriver", f"--port={port}", "--host=127.0.0.1"]
+        self.spawn(argv, stdout=log_file, stderr=subprocess.STDOUT)
+        url = f"http://127.0.0.1:{port}"
+
+        def ready():
+            try:
+                with urllib.request.urlopen(url + "/status", timeout=1) as r:
+                    return json.load(r)["value"]["ready"]
+            except OSError:
+                return False
+        poll(ready, 15, 0.05, f"{os.path.basename(argv[0])} to accept sessions")
+        self.driver = webdriver.Remote(url, options=options)
+        self.driver.set_page_load_timeout(30)
+        self.driver.set_script_timeout(10)
+        if self.engine == "webkit" or self.dpr == 1:
+            # The window's size is asked for so that its viewport comes out at the size wanted.
+            rect = self.driver.get_window_rect()
+            inner = self.driver.execute_script("return [innerWidth, innerHeight]")
+            self.driver.set_window_rect(0, 0, self.width + rect["width"] - inner[0],
+                                        self.height + rect["height"] - inner[1])
+        if self.serve == "http":
+            folder = os.path.join(self.tmp, "site")
+            os.makedirs(folder)
+            shutil.copy(self.app, os.path.join(folder, os.path.basename(self.app)))
+            self.server = StaticServer(folder)
+        log(f"{self.engine} at {self.size_name} ({self.width}x{self.height}, ratio {self.dpr}, "
+            f"{'touch' if self.touch else 'mouse'}), the page from {self.serve}")
+
+    def page_url(self, page=None):
+        page = page or self.app
+        if self.serve == "http":
+            folder = os.path.join(self.tmp, "site")
+            if os.path.dirname(os.path.abspath(page)) != folder:
+                shutil.copy(page, folder)
+            return f"{self.server.origin}/{urllib.parse.quote(os.path.basename(page))}"
+        return "file://" + urllib.parse.quote(os.path.abspath(page))
+
+    def start_app(self, page=None, active=True):
+        """Opens the page (afresh: each start is a new document) and waits for the query window with the focus in
+        the identity-card box."""
+        if self.urls:
+            self.check_requests()
+        url = self.page_url(page)
+        t0 = time.monotonic()
+        self.driver.get(url)
+        self.urls.append(url)
+        self.app_proc = PageState(self)
+
+        def shown():
+            page = self.read()
+            return page["windows"].get("Form1", {}).get("shown") and page["focus"] == "Text1_0" and page
+        poll(shown, 20, 0.02, "the query window with the focus in Text1(0)")
+        log(f"query window shown {time.monotonic() - t0:.2f} s after the navigation to {url}")
+        # On a phone the layout viewport is the device's width only where the page asks for it (its viewport tag).
+        inner = self.driver.execute_script("return [innerWidth, innerHeight, devicePixelRatio]")
+        check(inner == [self.width, self.height, self.dpr], f"{self.engine} shows the page in a {inner[0]}x{inner[1]} "
+              f"viewport at device pixel ratio {inner[2]}")
+        return self.query
+
+    def cleanup(self):
+        try:
+            if self.driver is not None:
+                self.driver.quit()
+        except Exception as e:   # the driver may be gone already; its process is stopped below anyway
+            log(f"(driver quit: {e})")
+        if self.server:
+            self.server.stop()
+        super().cleanup()
+
+    def app_log_text(self):
+        text = ""
+        if self.driver is not None and self.engine == "chromium":
+            try:
+                text = "\n".join(e["message"] for e in self.driver.get_log("browser"))
+            except Exception:   # the report matters more than the console
+                pass
+        try:
+            with open(self.driver_log, encoding="utf-8", errors="replace") as f:
+                if self.engine == "webkit":
+                    text += f.read()
+        except (OSError, AttributeError):
+            pass
+        return text
+
+    def screenshot(self, name):
+        if not self.artifacts or self.driver is None:
+            return
+        os.makedirs(self.artifacts, exist_ok=True)
+        path = os.path.join(self.artifacts, name + ".png")
+        self.driver.save_screenshot(path)
+        log(f"  screenshot {path}")
+
+    # --- reading the page ----------------------------------------------------------------------------------------
+
+    def read(self):
+        return self.driver.execute_script(READ_PAGE)
+
+    def scale(self):
+        """CSS pixels per layout pixel (15 twips)."""
+        return 15 / self.read()["tpp"]
+
+    def _geometry(self, wid, which):
+        w = self.read()["windows"].get(wid)
+        if not w or not w[which]:
+            return None
+        return Geometry(*w[which], w["shown"])
+
+    def geometry(self, wid):
+        return self._geometry(wid, "client")
+
+    def outer(self, wid):
+        return self._geometry(wid, "outer")
+
+    def frame_extents(self, wid):
+        o, g = self.outer(wid), self.geometry(wid)
+        return o and (g.x - o.x, o.x + o.w - g.x - g.w, g.y - o.y, o.y + o.h - g.y - g.h)
+
+    def find_visible(self, title):
+        form = {TITLE: "Form1", PANEL_TITLE: "Form2"}[title]
+        w = self.read()["windows"].get(form)
+        return form if w and w["shown"] else None
+
+    def control(self, name, form="Form1"):
+        c = self.read()["controls"].get(f"{form}.{name}")
+        if c is None:
+            raise Failure(f"no control {name} in {form}")
+        return c
+
+    def read_box(self, pos):
+        return self.control(self.control_at(pos))["text"]
+
+    def control_at(self, pos):
+        """The name of Form1's control under a point given in layout pixels of its client area."""
+        page = self.read()
+        k = 15 / page["tpp"]
+        cx, cy, _, _ = page["windows"]["Form1"]["client"]
+        x, y = cx + pos[0] * k, cy + pos[1] * k
+        hits = [(r[2] * r[3], key.split(".")[1]) for key, c in page["controls"].items() if key.startswith("Form1.")
+                and c["shown"] and (r := c["rect"])[0] <= x < r[0] + r[2] and r[1] <= y < r[1] + r[3]]
+        if not hits:
+            raise Failure(f"no control at {pos} of the query window")
+        return min(hits)[1]
+
+    def read_focused(self):
+        page = self.read()
+        return page["controls"][f"Form1.{page['focus']}"]["text"]
+
+    def active_window(self):
+        page = self.read()
+        return "dialog" if page["dialog"] else "Form1" if page["focus"] in (None, "") or \
+            f"Form1.{page['focus']}" in page["controls"] else None
+
+    def find_message_box(self, timeout=5):
+        return poll(lambda: self.read()["dialog"] and "dialog", timeout, 0.02, f"a message box titled {BOX_TITLE!r}")
+
+    def check_message_box(self, box, text):
+        d = self.read()["dialog"]
+        check(d is not None, "the message box is shown")
+        check(d["caption"] == BOX_TITLE, f"message box captioned {d['caption']!r}")
+        check(d["prompt"] == text, f"message box says {d['prompt']!r}")
+        check(d["buttons"] == ["确定"], f"one button, 确定 ({d['buttons']})")
+        check(d["modal"] == "true", "the message box is modal (aria-modal)")
+
+    # --- input as a person gives it --------------------------------------------------------------------------------
+
+    def _pointer_actions(self, duration=0):
+        from selenium.webdriver.common.actions import interaction
+        from selenium.webdriver.common.actions.action_builder import ActionBuilder
+        from selenium.webdriver.common.actions.pointer_input import PointerInput
+        # The same source id in every action sequence, so that a button or finger held down stays down between them.
+        source = PointerInput(interaction.POINTER_TOUCH, "finger") if self.touch else \
+            PointerInput(interaction.POINTER_MOUSE, "mouse")
+        return ActionBuilder(self.driver, mouse=source, duration=duration)
+
+    def tap_at(self, x, y):
+        actions = self._pointer_actions()
+        actions.pointer_action.move_to_location(round(x), round(y)).pointer_down().pointer_up()
+        actions.perform()
+
+    def tap(self, name, form="Form1"):
+        """A click or a tap on the middle of the part of a control that shows in its window's client area."""
+        page = self.read()
+        c = page["controls"].get(f"{form}.{name}")
+        check(c is not None and c["shown"], f"{name} is shown to be tapped")
+        x, y, w, h = c["rect"]
+        cx, cy, cw, ch = page["windows"][form]["client"]
+        left, right = max(x, cx), min(x + w, cx + cw)
+        top, bottom = max(y, cy), min(y + h, cy + ch)
+        self.tap_at((left + right) / 2, (top + bottom) / 2)
+
+    def click(self, wid, pos):
+        page = self.read()
+        k = 15 / page["tpp"]
+        x, y, _, _ = page["windows"][wid]["client"]
+        self.tap_at(x + pos[0] * k, y + pos[1] * k)
+
+    def press_at(self, x, y):
+        actions = self._pointer_actions()
+        actions.pointer_action.move_to_location(round(x), round(y)).pointer_down()
+        actions.perform()
+
+    def move_to(self, x, y):
+        actions = self._pointer_actions(duration=30)
+        actions.pointer_action.move_to_location(round(x), round(y))
+        actions.perform()
+
+    def release(self):
+        actions = self._pointer_actions()
+        actions.pointer_action.pointer_up()
+        actions.perform()
+
+    def key(self, *keys):
+        from selenium.webdriver.common.action_chains import ActionChains
+        from selenium.webdriver.common.keys import Keys
+        names = {"Return": Keys.RETURN, "Tab": Keys.TAB, "Escape": Keys.ESCAPE, "BackSpace": Keys.BACKSPACE,
+                 "End": Keys.END, "Home": Keys.HOME}
+        modifiers = {"ctrl": Keys.CONTROL, "shift": Keys.SHIFT, "alt": Keys.ALT}
+        chain = ActionChains(self.driver, duration=0)
+        for combo in keys:
+            *mods, last = combo.split("+")
+            for m in mods:
+                chain.key_down(modifiers[m])
+            chain.send_keys(names.get(last, last))
+            for m in reversed(mods):
+                chain.key_up(modifiers[m])
+        chain.perform()
+
+    def type(self, text):
+        from selenium.webdriver.common.action_chains import ActionChains
+        ActionChains(self.driver, duration=0).send_keys(text).perform()
+
+    # --- the page's requests ---------------------------------------------------------------------------------------
+
+    def read_network_log(self):
+        for entry in self.driver.get_log("performance"):
+            message = json.loads(entry["message"])["message"]
+            params = message["params"]
+            if message["method"] == "Network.requestWillBeSent":
+                self.network_log.append((params["request"]["url"], params.get("documentURL")))
+            elif message["method"] in ("Network.webSocketCreated", "Network.webTransportCreated"):
+                self.network_log.append((params["url"], None))
+
+    def check_requests(self):
+        """Nothing but the page itself was asked for, by the browser's own record, and the page stored nothing."""
+        url = self.urls[-1]
+        entries = self.driver.execute_script(
+            "return performance.getEntries().map(e => [e.entryType, e.name, e.initiatorType || ''])")
+        fetched = [e for e in entries if e[0] in ("navigation", "resource")]
+        check(fetched and all(e[1] == url and e[0] == "navigation" for e in fetched),
+              f"performance.getEntries() records the page's own navigation and no other request ({fetched})")
+        if self.engine == "chromium":
+            self.read_network_log()
+            local = ("data:", "blob:")
+            # The browser's own pages (the first tab's chrome://) load from inside the browser; anything that
+            # goes out, or that the page's document asks for, must be the page itself.
+            sent = [(u, doc) for u, doc in self.network_log if not u.startswith(local) and
+                    (doc in self.urls or u.startswith(("http:", "https:", "ws:", "wss:", "ftp:", "file:")))]
+            check(sent and {u for u, _ in sent} <= set(self.urls),
+                  f"Chromium's network log holds no request but the page's own ({sorted({u for u, _ in sent})})")
+        if self.server:
+            page_paths = {urllib.parse.urlparse(u).path for u in self.urls}
+            check(self.server.requests and set(self.server.requests) <= page_paths,
+                  f"the server was asked for the page alone ({sorted(set(self.server.requests))})")
+        stored = self.driver.execute_script(
+            "let ls = -1; try { ls = localStorage.length + sessionStorage.length; } catch (e) { ls = 0; }"
+            "return [document.cookie, ls, !!(navigator.serviceWorker && navigator.serviceWorker.controller)]")
+        check(stored == ["", 0, False], f"no cookie, no stored item, no service worker ({stored})")
+
+
+# --- checks --------------------------------------------------------------------------------------------------------
+
+# Flush means flush: the panel's edge and the window's meet to within rounding of the page's own arithmetic.
+EXACT = 0.02
+
+
+def near(a, b, tolerance=EXACT):
+    return abs(a - b) <= tolerance
+
+
+def check_state(s, state, page=None):
+    page = page or s.read()
+    shown = {key.split(".")[1]: c["shown"] for key, c in page["controls"].items() if key.startswith("Form1.")}
+    want = {name: True for name in ALWAYS}
+    want.update({name: state == "ResultState" for name in RESULT_ONLY})
+    want.update({name: state == "EntryState" for name in ENTRY_ONLY})
+    wrong = {name: shown.get(name) for name, on in want.items() if shown.get(name) != on}
+    check(not wrong, f"{state}: the controls shown and hidden as the state has them (wrong: {wrong})")
+
+
+def check_window(s, page):
+    """The query window at its layout's size through the page's scale, centred on the viewport, in sight."""
+    tpp = page["tpp"]
+    check(tpp >= 15, f"{tpp} twips per CSS pixel (15 at scale 1)")
+    w = page["windows"]["Form1"]
+    _, _, cw, ch = w["client"]
+    check(near(cw, 9090 / tpp, 0.5) and near(ch, 5025 / tpp, 0.5),
+          f"client area {cw:.2f}x{ch:.2f} is 9090 x 5025 twips at {tpp:g} twips a pixel")
+    if s.size_name == "desktop":
+        check(tpp == 15 and (cw, ch) == (CLIENT_W, CLIENT_H), f"at desktop size the page is not scaled ({cw}x{ch})")
+    ox, oy, ow, oh = w["outer"]
+    vw, vh = page["viewport"]
+    check(near(ox, (vw - ow) / 2, 1) and near(oy, (vh - oh) / 2, 1),
+          f"outer frame {ow:.1f}x{oh:.1f}+{ox:.1f}+{oy:.1f} centred on {vw}x{vh}")
+    check(ox >= -EXACT and ox + ow <= vw + EXACT, "the query window is wholly in sight across")
+    check(page["scroll"][0] <= vw, f"no horizontal scrolling (content {page['scroll'][0]} wide)")
+
+
+def panel_place(s, page):
+    """Where the panel must stand: flush against the query window's outer right edge, level with its top, unless
+    that place is not wholly in sight; then anywhere wholly in sight that leaves Command4 uncovered."""
+    ox, oy, ow, oh = page["windows"]["Form1"]["outer"]
+    vw, vh = page["viewport"]
+    docked = (ox + ow, oy)
+    fits = docked[0] >= 0 and docked[0] + ow / 2 <= vw + EXACT and docked[1] >= 0 and docked[1] + oh <= vh + EXACT
+    return docked if fits else None
+
+
+def panel_ok(s, page):
+    """None if the panel stands where panel_place says, else what is wrong."""
+    p = page["windows"].get("Form2")
+    if not p or not p["shown"]:
+        return "the panel is not shown"
+    px, py, pw, ph = p["outer"]
+    ox, oy, ow, oh = page["windows"]["Form1"]["outer"]
+    if not (near(ph, oh) and near(pw, ow / 2)):
+        return f"panel {pw:.2f}x{ph:.2f} is not half as wide ({ow / 2:.2f}) and as high ({oh:.2f}) as the window"
+    place = panel_place(s, page)
+    if place is not None:
+        if not (near(px, place[0]) and near(py, place[1])):
+            return f"panel at {px:.2f},{py:.2f}, not flush at {place[0]:.2f},{place[1]:.2f}"
+        return None
+    vw, vh = page["viewport"]
+    if px < -EXACT or py < -EXACT or px + pw > vw + EXACT or py + ph > vh + EXACT:
+        return f"panel at {px:.2f},{py:.2f} not wholly in sight, where its docked place is not either"
+    bx, by, bw, bh = page["controls"]["Form1.Command4"]["rect"]
+    if px < bx + bw and bx < px + pw and py < by + bh and by < py + ph:
+        return f"panel at {px:.2f},{py:.2f} covers Command4"
+    return None
+
+
+def check_panel(s, what=""):
+    page = s.read()
+    why = panel_ok(s, page)
+    o, p = page["windows"]["Form1"]["outer"], page["windows"]["Form2"]["outer"]
+    where = "flush against the window's outer right edge" if panel_place(s, page) else \
+        "kept in sight, clear of Command4"
+    check(why is None, f"panel {p} {where}, half as wide and as high as the window {o}{what}" + (f": {why}" if why
+                                                                                                     else ""))
+
+
+def watch(s, seconds, fn, what):
+    """Reads the page for a while and fails as soon as fn(page) says something changed that must not."""
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        why = fn(s.read())
+        if why:
+            raise Failure(f"{what}: {why}")
+        time.sleep(0.02)
+    log(f"  ok: {what}")
+
+
+def enter(s, id_number, ticket, use_tab=False):
+    s.tap("Text1_0")
+    s.key("ctrl+a", "BackSpace")
+    s.type(id_number)
+    if use_tab:
+        s.key("Tab")
+    else:
+        s.tap("Text1_1")
+    s.key("ctrl+a", "BackSpace")
+    s.type(ticket)
+    page = s.read()
+    check((page["controls"]["Form1.Text1_0"]["text"], page["controls"]["Form1.Text1_1"]["text"]) ==
+          (id_number, ticket), "both numbers typed into their boxes")
+
+
+def lookup(s, row, use_tab=False):
+    """A right pair: the busy indicator while the key is derived, then ResultState with the row as stored."""
+    log(f"query ticket {row['TicketNumber']} id {row['IdNumber']}")
+    enter(s, row["IdNumber"], row["TicketNumber"], use_tab)
+    s.tap("Command3")
+    t0 = time.monotonic()
+    seen_busy = []
+
+    def result():
+        page = s.read()
+        seen_busy.append(page["busy"] == "true")
+        return page["controls"]["Form1.Text1_2"]["shown"] and page["busy"] != "true" and page
+    page = poll(result, 15, 0.01, "the result")
+    log(f"  result after {time.monotonic() - t0:.2f} s")
+    check(any(seen_busy), "aria-busy showed while the key was derived, and is gone now")
+    c = page["controls"]
+    check_state(s, "ResultState", page)
+    check(c["Form1.Text1_2"]["text"] == row["CandidateName"], f"name box shows {c['Form1.Text1_2']['text']!r}")
+    check(c["Form1.Text1_3"]["text"] == row["Score"], f"score box shows {c['Form1.Text1_3']['text']!r}")
+    check(c["Form1.Text1_0"]["text"] == row["IdNumber"] and c["Form1.Text1_1"]["text"] == row["TicketNumber"],
+          "the numbers stay in their boxes")
+    return page
+
+
+def ends(s, what, act):
+    """Does act() and checks that both windows vanish in the same frame and the end notice shows."""
+    s.driver.execute_script("""
+        window.e2eFrames = [];
+        const shown = n => { const w = document.querySelector(`.window[data-form="${n}"]`);
+                             return !!w && w.getClientRects().length > 0; };
+        (function frame() { e2eFrames.push([shown('Form1'), shown('Form2')]);
+                            if (e2eFrames.length < 2000) requestAnimationFrame(frame); })();""")
+    t0 = time.monotonic()
+    act()
+    page = poll(lambda: (p := s.read())["ended"] is not None and p, 5, 0.01, f"the program to end after {what}")
+    log(f"program ended {(time.monotonic() - t0) * 1000:.0f} ms after {what}; the page says {page['ended']!r}")
+    check(not any(w["shown"] for w in page["windows"].values()) and page["dialog"] is None,
+          "no window and no dialog displayed")
+    check(re.search("[\u4e00-\u9fff]", page["ended"] or "") and "重新" in page["ended"],
+          "the end notice says in Chinese how to start again")
+    frames = s.driver.execute_script("return e2eFrames")
+    half = [f for f in frames if f[0] != f[1] and not f[0]]
+    check(not half, f"both windows vanished in the same frame ({len(frames)} frames seen, {len(half)} with the "
+          "panel alone)")
+    watch(s, 0.3, lambda p: p["ended"] is None or any(w["shown"] for w in p["windows"].values()) or p["dialog"],
+          "the page stays ended (no procedure ran after)")
+
+
+# --- cases ---------------------------------------------------------------------------------------------------------
+
+
+def case_startup(s, rows):
+    s.start_x()
+    s.start_app()
+    page = s.read()
+    check(page["title"] == TITLE, f"document title {page['title']!r}")
+    title = s.driver.execute_script("""const w = document.querySelector('.window[data-form="Form1"]');
+        return [w.querySelector('.titlebar .title')?.textContent, w.querySelector('.titlebar img.icon')?.naturalWidth,
+                w.querySelector('button.close')?.getAttribute('aria-label'),
+                w.querySelectorAll('.titlebar button').length]""")
+    check(title[0] == TITLE and title[1] and title[2] == "关闭" and title[3] == 1,
+          f"title bar: its icon, the title, one close box and no other button ({title})")
+    check_window(s, page)
+    check_state(s, "EntryState", page)
+    check(all(page["controls"][f"Form1.Text1_{i}"]["text"] == "" for i in range(4)), "the four boxes are empty")
+    check(page["focus"] == "Text1_0", "the focus is in Text1(0)")
+    # A panel shown by mistake at one of the first ticks would be seen here.
+    watch(s, 0.3, lambda p: "the panel shows" if p["windows"].get("Form2", {}).get("shown") else None,
+          "no panel during the first ticks")
+
+    # Typing without a tap lands in the identity-card box; Tab takes it to the ticket box.
+    row = next(r for r in rows if r["IdNumber"].endswith("X"))
+    s.type(row["IdNumber"])
+    s.key("Tab")
+    s.type(row["TicketNumber"])
+    c = s.read()["controls"]
+    check((c["Form1.Text1_0"]["text"], c["Form1.Text1_1"]["text"]) == (row["IdNumber"], row["TicketNumber"]),
+          "a right pair typed, with its X, without a tap")
+    # Enter and Escape confirm and cancel nothing, in either box. Had Enter confirmed this right pair, the busy
+    # indicator would show at once and the result within a lookup's time.
+    s.key("Return", "Escape")
+    s.tap("Text1_0")
+    s.key("Return", "Escape")
+    watch(s, 1.0, lambda p: "busy" if p["busy"] == "true" else "a dialog" if p["dialog"] else
+          "the result" if p["controls"]["Form1.Text1_2"]["shown"] else
+          "a box changed" if (p["controls"]["Form1.Text1_0"]["text"], p["controls"]["Form1.Text1_1"]["text"]) !=
+          (row["IdNumber"], row["TicketNumber"]) else None, "Enter and Escape change nothing")
+    s.tap("Command3")
+    poll(lambda: s.read()["controls"]["Form1.Text1_2"]["shown"], 15, 0.02, "the button to confirm the same pair")
+    log("  ok: the button confirms the pair that Enter did not")
+    s.screenshot(f"web-{s.engine}-{s.size_name}-1-start")
+
+
+def case_query(s, rows):
+    s.start_x()
+    s.start_app()
+    absent = next(r for r in rows if r["Score"] == "缺考")
+    with_x = next(r for r in rows if r["IdNumber"].endswith("X"))
+    for i, row in enumerate([rows[0], with_x, absent, rows[-1]]):
+        lookup(s, row, use_tab=bool(i % 2))
+        if s.touch:
+            zoom = s.driver.execute_script("return visualViewport.scale")
+            check(zoom == 1, f"the page did not zoom into a box that took the focus (scale {zoom})")
+        if i == 0:
+            s.screenshot(f"web-{s.engine}-{s.size_name}-3-result")
+        s.tap("Command1")
+        page = poll(lambda: (p := s.read())["controls"]["Form1.Command3"]["shown"] and p, 5, 0.02, "EntryState")
+        check_state(s, "EntryState", page)
+        check(all(page["controls"][f"Form1.Text1_{n}"]["text"] == "" for n in range(4)), "继续查询 empties all four boxes")
+    check(s.app_proc.poll() is None, "the program still runs")
+
+
+def case_wrong_pair(s, rows):
+    s.start_x()
+    s.start_app()
+    a, b = rows[10], rows[20]
+    with_x = next(r for r in rows if r["IdNumber"].endswith("X"))
+    wrong = [
+        ("identity of one row, ticket of another", a["IdNumber"], b["TicketNumber"], "tap"),
+        ("lower-case check character", with_x["IdNumber"].lower(), with_x["TicketNumber"], "Return"),
+        ("numbers in swapped boxes", a["TicketNumber"], a["IdNumber"], "tap"),
+    ]
+    for n, (what, id_number, ticket, close) in enumerate(wrong):
+        log(f"wrong pair: {what}")
+        enter(s, id_number, ticket)
+        s.tap("Command3")
+        s.find_message_box(15)
+        s.check_message_box("dialog", WRONG_PAIR_TEXT)
+        page = s.read()
+        c = page["controls"]
+        check((c["Form1.Text1_0"]["text"], c["Form1.Text1_1"]["text"]) == (id_number, ticket),
+              "while the message box is open, both inputs still hold the numbers")
+        check("dialog-ok" in (page["focus"] or ""), f"the focus is on its OK button ({page['focus']})")
+        if n == 0:
+            s.screenshot(f"web-{s.engine}-{s.size_name}-2-message-box")
+        # The box is modal: a tap on a box of the window and typing reach nothing under it.
+        s.tap_at(*(lambda r: (r[0] + r[2] / 2, r[1] + r[3] / 2))(c["Form1.Text1_1"]["rect"]))
+        s.type("9")
+        page = s.read()
+        check(page["dialog"] is not None and "dialog-ok" in (page["focus"] or "") and
+              page["controls"]["Form1.Text1_1"]["text"] == ticket, "a tap on the window and typing reach nothing")
+        if close == "tap":
+            x, y, w, h = page["dialog"]["ok"]
+            s.tap_at(x + w / 2, y + h / 2)
+        else:
+            s.key("Return")
+        page = poll(lambda: (p := s.read())["dialog"] is None and p, 5, 0.02, "the message box to close")
+        c = page["controls"]
+        check(c["Form1.Text1_0"]["text"] == "" and c["Form1.Text1_1"]["text"] == "",
+              f"both inputs emptied after {'a tap on' if close == 'tap' else 'Enter on'} OK")
+        check_state(s, "EntryState", page)
+    log("a right pair after wrong ones")
+    lookup(s, a)
+    check(s.app_proc.poll() is None, "the program still runs")
+
+
+# Records, in the page, every pointer or touch move and, at each frame and every few milliseconds, where both windows
+# stand.
+DRAG_RECORDER = """
+window.e2eDrag = {frames: [], moves: []};
+const at = (x, y) => e2eDrag.moves.push([performance.now(), x, y]);
+document.addEventListener('pointermove', e => at(e.clientX, e.clientY), true);
+document.addEventListener('touchmove', e => at(e.touches[0].clientX, e.touches[0].clientY), true);
+const place = n => { const w = document.querySelector(`.window[data-form="${n}"]`);
+                     if (!w || !w.getClientRects().length) return null;
+                     const r = w.getBoundingClientRect(); return [r.left, r.top, r.width, r.height]; };
+const sample = () => e2eDrag.frames.push([performance.now(), place('Form1'), place('Form2')]);
+(function frame() { sample(); if (!e2eDrag.stop) requestAnimationFrame(frame); })();
+// WebKit draws a few frames a second on a loaded machine at a device pixel ratio of 3: the timer samples the page
+// between them.
+e2eDrag.timer = setInterval(sample, 5);
+"""
+# How long the finger rests after each step of a drag: several of the program's 50 ms ticks.
+REST = 0.25
+
+
+def drag(s, steps, shown=True):
+    """Drags the query window by its title bar with the button or finger held through every step, resting after
+    each, as one gesture (Chromium lets a finger go between gestures). What the page showed at each frame is
+    recorded in the page: after each step, before the next, the window stands where the drag took it and, when
+    shown, the panel where it belongs."""
+    page = s.read()
+    ox, oy, _, _ = page["windows"]["Form1"]["outer"]
+    bx, by, bw, bh = page["windows"]["Form1"]["titlebar"]
+    button = page["controls"]["Form1.Command4"]["rect"]
+    # Where a person takes the title bar: a part of it in sight (a panel kept in sight may cover some), clear of
+    # the close box.
+    on_bar = [(round(bx + bw * f), round(by + bh / 2)) for f in (1 / 3, 1 / 6, 1 / 2, 2 / 3)]
+    free = s.driver.execute_script("""
+        return arguments[0].filter(([x, y]) => { const e = document.elementFromPoint(x, y);
+            return e && e.closest('.titlebar') && !e.closest('button'); })""", on_bar)
+    check(free, f"a part of the title bar is in sight to take hold of ({on_bar})")
+    x, y = press = tuple(free[0])
+    s.driver.execute_script(DRAG_RECORDER)
+    actions = s._pointer_actions()
+    actions.pointer_action.move_to_location(x, y)
+    if s.touch:
+        # A finger that lands within a double tap's time of the last tap starts Chromium's double-tap gesture,
+        # which takes the touch from the page; a person's next gesture comes later.
+        actions.pointer_action.pause(0.4)
+    actions.pointer_action.pointer_down()
+    points = []
+    for dx, dy in steps:
+        x, y = x + dx, y + dy
+        points.append((x, y))
+        actions.pointer_action.move_to_location(x, y).pause(REST)
+    actions.pointer_action.pointer_up()
+    actions.perform()
+    record = s.driver.execute_script("e2eDrag.stop = true; clearInterval(e2eDrag.timer); return e2eDrag")
+    frames, moves = record["frames"], record["moves"]
+    delays = []
+    for n, ((x, y), (dx, dy)) in enumerate(zip(points, steps)):
+        t0 = next((t for t, mx, my in moves if near(mx, x, 0.51) and near(my, y, 0.51)), None)
+        check(t0 is not None, f"the page saw the pointer reach {x},{y}")
+        t1 = next((t for t, mx, my in moves if t > t0 and not (near(mx, x, 0.51) and near(my, y, 0.51))), 1e12)
+        during = [f for f in frames if t0 <= f[0] < t1]
+        check(during, f"frames drawn while the pointer rested at {x},{y}")
+        want = (ox + x - press[0], oy + y - press[1])
+        last = during[-1]
+        check(last[1] and near(last[1][0], want[0], 0.51) and near(last[1][1], want[1], 0.51),
+              f"step {n + 1} ({dx},{dy}): the window stands at {want} ({last[1]})")
+        if not shown:
+            check(last[2] is None, "the panel stays hidden")
+            continue
+
+        def as_page(f):
+            shift = (f[1][0] - ox, f[1][1] - oy)
+            return {"windows": {"Form1": {"outer": f[1], "shown": True}, "Form2": {"outer": f[2], "shown": True}},
+                    "viewport": page["viewport"],
+                    "controls": {"Form1.Command4": {"rect": [button[0] + shift[0], button[1] + shift[1],
+                                                             button[2], button[3]]}}}
+        why = last[2] and panel_ok(s, as_page(last))
+        check(last[2] and why is None, f"step {n + 1}: the panel follows, at {last[2]}" +
+              (f": {why}" if why else ""))
+        first = next(f for f in during if f[1] and f[2] and near(f[1][0], want[0], 0.51) and
+                     near(f[1][1], want[1], 0.51) and panel_ok(s, as_page(f)) is None)
+        delays.append(first[0] - t0)
+    log(f"  ok: the window followed each of {len(steps)} steps" +
+        (f"; the panel followed after (ms) {', '.join(f'{d:.0f}' for d in delays)}" if delays else
+         ", the panel hidden throughout"))
+
+
+def case_panel(s, rows):
+    s.start_x()
+    s.start_app()
+    watch(s, 0.2, lambda p: "the panel shows" if p["windows"].get("Form2", {}).get("shown") else None,
+          "no panel before the first tap on Command4")
+    s.tap("Command4")
+    poll(lambda: s.find_visible(PANEL_TITLE), 5, 0.01, "the panel to show")
+    check_panel(s)
+    page = s.read()
+    label = page["controls"].get("Form2.Label1", {}).get("text", "")
+    check(label.startswith("软件使用说明：") and "3、身份证号如有字母，请输入大写字母。" in label,
+          f"the panel shows the instructions ({label[:20]!r}...)")
+    check(not page["windows"]["Form2"]["titlebar"], "the panel has no title bar")
+    s.screenshot(f"web-{s.engine}-{s.size_name}-4-panel")
+    # Steps that keep the panel's docked place in sight: at 1280 x 800 the window and the panel leave 362 pixels
+    # across and 436 down; a phone's screen is as wide as the window, so a finger drags it up and down.
+    steps = [(-40, 25), (-60, 40), (70, -90), (-120, 30), (50, 60)] if not s.touch else \
+        [(0, 40), (0, 60), (0, -130), (0, -40), (0, 50)]
+    drag(s, steps)
+    check_panel(s, " after the drag")
+    s.tap("Command4")
+    poll(lambda: not s.find_visible(PANEL_TITLE), 5, 0.01, "the panel to hide")
+    log("  ok: a second tap hides the panel")
+    drag(s, [(-60, 30), (90, 70)] if not s.touch else [(0, 60), (0, -20)], shown=False)
+    s.tap("Command4")
+    # The first sight of the panel must be where it belongs, not a place it then leaves.
+    poll(lambda: s.find_visible(PANEL_TITLE), 5, 0.005, "the panel to show again")
+    check_panel(s, " shown again after a drag while hidden")
+    check(s.app_proc.poll() is None, "the program still runs")
+
+
+def tap_close_box(s):
+    x, y, w, h = s.read()["windows"]["Form1"]["close"]
+    s.tap_at(x + w / 2, y + h / 2)
+
+
+def case_close_box(s, rows):
+    s.start_x()
+    s.start_app()
+    ends(s, "a tap on the close box in EntryState", lambda: tap_close_box(s))
+    s.start_app()   # starting again: the page afresh
+    lookup(s, rows[5])
+    s.tap("Command4")
+    poll(lambda: s.find_visible(PANEL_TITLE), 5, 0.01, "the panel to show")
+    ends(s, "a tap on the close box with the result and the panel shown", lambda: tap_close_box(s))
+    s.screenshot(f"web-{s.engine}-{s.size_name}-5-ended")
+
+
+def case_exit_button(s, rows):
+    s.start_x()
+    s.start_app()
+    lookup(s, rows[7])
+    s.tap("Command4")
+    poll(lambda: s.find_visible(PANEL_TITLE), 5, 0.01, "the panel to show")
+    ends(s, "a tap on 退    出 with the panel shown", lambda: s.tap("Command2"))
+
+
+def case_tab_order(s, rows):
+    s.start_x()
+    s.start_app()
+
+    def walk(keys, order, what):
+        for want in order:
+            s.key(keys)
+            got = s.read()["focus"]
+            check(got == want, f"{what}: {keys} moves the focus to {want} ({got})")
+    walk("Tab", ["Text1_1", "Command3", "Command4", "Text1_0"], "EntryState")
+    walk("shift+Tab", ["Command4", "Command3", "Text1_1", "Text1_0"], "EntryState")
+    lookup(s, rows[3])
+    s.tap("Text1_0")
+    walk("Tab", ["Text1_1", "Text1_2", "Text1_3", "Command1", "Command2", "Command4", "Text1_0"], "ResultState")
+    walk("shift+Tab", ["Command4", "Command2", "Command1", "Text1_3", "Text1_2", "Text1_1", "Text1_0"], "ResultState")
+
+
+def case_fatal_321(s, rows):
+    """A page whose sealed table has one byte of one record changed: the lookup of that row gives the fatal-error
+    report 321, and closing it ends the program; another row still opens."""
+    row = 58
+    page = flipped_page(s.app, row, s.tmp)
+    s.start_x()
+    s.start_app(page)
+    lookup(s, rows[row])   # the row after the changed one
+    s.tap("Command1")
+    poll(lambda: s.read()["controls"]["Form1.Command3"]["shown"], 5, 0.02, "EntryState")
+    enter(s, rows[row - 1]["IdNumber"], rows[row - 1]["TicketNumber"])
+    s.tap("Command3")
+    s.find_message_box(15)
+    d = s.read()["dialog"]
+    check(d["caption"] == BOX_TITLE and "321" in (d["prompt"] or "") and d["buttons"] == ["确定"],
+          f"the fatal-error report, captioned {d['caption']!r}, says {d['prompt']!r}")
+    s.screenshot(f"web-{s.engine}-{s.size_name}-6-fatal-321")
+    ends(s, "OK on the fatal-error report", lambda: s.tap_at(d["ok"][0] + d["ok"][2] / 2, d["ok"][1] + d["ok"][3] / 2))
+
+
+def sealed_record(build_dir, row):
+    """The sealed record of a row (nonce-less box: ciphertext and tag) as the build sealed it."""
+    for folder, _, files in os.walk(build_dir):
+        for name in files:
+            if not name.endswith(".cpp"):
+                continue
+            with open(os.path.join(folder, name), encoding="utf-8", errors="replace") as f:
+                text = f.read()
+            if "const SealedTable table{" not in text:
+                continue
+            m = re.search(rf"const std::uint8_t Sealed{row}\[\] = \{{([^}}]*)\}}", text)
+            if m:
+                return bytes(int(b, 16) for b in m.group(1).split(","))
+    raise Failure(f"no sealed table source in {build_dir} (tools/seal_roster.py's output)")
+
+
+def flipped_page(page, row, tmp):
+    """A copy of the built page with one byte of one row's sealed record changed, wherever the page holds its
+    base64-encoded data."""
+    box = sealed_record(os.path.dirname(os.path.abspath(page)), row)
+    with open(page, encoding="utf-8") as f:
+        text = f.read()
+    found = []
+    for m in re.finditer(r"[A-Za-z0-9+/]{200,}={0,2}", text):
+        data = base64.b64decode(m.group() + "=" * (-len(m.group()) % 4))
+        at = data.find(box)
+        if at >= 0:
+            found.append((m, data, at))
+    check(len(found) == 1 and found[0][1].count(box) == 1, f"the page holds row {row}'s sealed record once "
+          f"({len(found)} base64 runs hold it)")
+    m, data, at = found[0]
+    data = bytearray(data)
+    data[at + 5] ^= 0x01   # inside the record's ciphertext, not its tag
+    encoded = base64.b64encode(bytes(data)).decode()
+    if not m.group().endswith("="):
+        encoded = encoded.rstrip("=")
+    out = os.path.join(tmp, "flipped", os.path.basename(page))
+    os.makedirs(os.path.dirname(out))
+    with open(out, "w", encoding="utf-8") as f:
+        f.write(text[:m.start()] + encoded + text[m.end():])
+    log(f"  ok: {out}: byte {at + 5} of the {len(data):,}-byte run at {m.start()} changed (row {row}'s record)")
+    return out
+
+
+def web_case(fn):
+    """A case, then the check that no request left the page; WebDriver's errors are failures of the case."""
+    def run(s, rows):
+        from selenium.common.exceptions import WebDriverException
+        try:
+            fn(s, rows)
+            if s.urls:
+                s.check_requests()
+        except WebDriverException as e:
+            raise Failure(f"WebDriver: {e.msg or e}")
+    return run
+
+
+CASES = {name: web_case(fn) for name, fn in {
+    "startup": case_startup,
+    "query": case_query,
+    "wrong_pair": case_wrong_pair,
+    "panel": case_panel,
+    "close_box": case_close_box,
+    "exit_button": case_exit_button,
+    "tab_order": case_tab_order,
+    "fatal_321": case_fatal_321,
+}.items()}
