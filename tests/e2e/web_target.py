@@ -15,6 +15,7 @@ touch pointer as a mouse, so WebKit's phone cases tap with a mouse pointer.
 """
 
 import base64
+import hashlib
 import http.server
 import json
 import os
@@ -929,10 +930,22 @@ def flipped_page(page, row, tmp):
     encoded = base64.b64encode(bytes(data)).decode()
     if not m.group().endswith("="):
         encoded = encoded.rstrip("=")
+    changed = text[:m.start()] + encoded + text[m.end():]
+    # The page's content-security policy names its script by its SHA-256: the changed script gets its own, as one
+    # who changed the page would give it, so that what the program makes of the record is what is seen.
+    scripts = [(sm.start(1), sm.end(1)) for sm in re.finditer(r"<script[^>]*>(.*?)</script>", text, re.S)]
+    inside = [(a, b) for a, b in scripts if a <= m.start() and m.end() <= b]
+    if inside:
+        a, b = inside[0]
+        old, new = (base64.b64encode(hashlib.sha256(t.encode("utf-8")).digest()).decode()
+                    for t in (text[a:b], changed[a:a + (b - a)]))
+        if old in changed:
+            changed = changed.replace(old, new)
+            log(f"  the policy's hash of the script changed from {old} to {new}")
     out = os.path.join(tmp, "flipped", os.path.basename(page))
     os.makedirs(os.path.dirname(out))
     with open(out, "w", encoding="utf-8") as f:
-        f.write(text[:m.start()] + encoded + text[m.end():])
+        f.write(changed)
     log(f"  ok: {out}: byte {at + 5} of the {len(data):,}-byte run at {m.start()} changed (row {row}'s record)")
     return out
 
