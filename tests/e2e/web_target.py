@@ -596,7 +596,7 @@ def ends(s, what, act):
     log(f"program ended {(time.monotonic() - t0) * 1000:.0f} ms after {what}; the page says {page['ended']!r}")
     check(not any(w["shown"] for w in page["windows"].values()) and page["dialog"] is None,
           "no window and no dialog displayed")
-    check(re.search("[\u4e00-\u9fff]", page["ended"] or "") and "重新" in page["ended"],
+    check(re.search("[\u4e00-\u9fff]", page["ended"] or "") and re.search("重新|刷新|再次", page["ended"]),
           "the end notice says in Chinese how to start again")
     frames = s.driver.execute_script("return e2eFrames")
     half = [f for f in frames if f[0] != f[1] and not f[0]]
