@@ -3,12 +3,13 @@
 #   run      building and running the Linux program (tools/run.sh)
 #   windows  cross-building the Windows program (tools/build-windows.sh)
 #   publish  importing, sealing and packaging the roster (tools/build.sh --sealed, tools/build-windows.sh --sealed)
+#   web      building the web page (tools/build-web.sh)
 #   windows-x86-64  a 64-bit Windows build for the tests, where this machine runs no 32-bit code
 #   test     the test suite (tools/test.sh, with all the others)
 # As root it runs apt-get; otherwise it prints the exact commands to run as root and fails.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-(($# > 0)) || { echo "usage: $0 LIST... (lists: run windows publish test windows-x86-64)" >&2; exit 2; }
+(($# > 0)) || { echo "usage: $0 LIST... (lists: run windows publish web test windows-x86-64)" >&2; exit 2; }
 
 wanted=()
 for list in "$@"; do

@@ -55,7 +55,8 @@ public:
     // A fresh copy of `text`.
     SlotText& operator=(std::u16string_view text)
     {
-        auto own = std::make_unique_for_overwrite<char16_t[]>(text.size() + 1);
+        // Not zeroed first (no "()" after new): the copy below writes the text.
+        std::unique_ptr<char16_t[]> own(new char16_t[text.size() + 1]);
         std::copy(text.begin(), text.end(), own.get());
         m_text = std::u16string_view(own.get(), text.size());
         m_own = std::move(own);
