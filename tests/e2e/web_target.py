@@ -271,6 +271,9 @@ class WebSession(Session):
             return
         os.makedirs(self.artifacts, exist_ok=True)
         path = os.path.join(self.artifacts, name + ".png")
+        # The shot is of the last frame drawn, which on a loaded machine may trail the page: two frames more first.
+        self.driver.execute_async_script(
+            "const done = arguments[0]; requestAnimationFrame(() => requestAnimationFrame(() => done()))")
         self.driver.save_screenshot(path)
         log(f"  screenshot {path}")
 
