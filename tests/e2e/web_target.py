@@ -628,6 +628,12 @@ def case_startup(s, rows):
     check(all(page["controls"][f"Form1.Text1_{i}"]["text"] == "" for i in range(4)), "the four boxes are empty")
     check(page["focus"] == "Text1_0", "the focus is in Text1(0)")
     s.screenshot(f"web-{s.engine}-{s.size_name}-1-start")
+    if s.touch:
+        # iOS Safari zooms into a box whose text is under 16 CSS pixels when it takes the focus.
+        sizes = s.driver.execute_script(
+            "return [...document.querySelectorAll('input')].map(e => parseFloat(getComputedStyle(e).fontSize))")
+        check(sizes and min(sizes) >= 16, f"every box's text is at least 16 CSS pixels as the browser computes it "
+              f"({sizes})")
     # A panel shown by mistake at one of the first ticks would be seen here.
     watch(s, 0.3, lambda p: "the panel shows" if p["windows"].get("Form2", {}).get("shown") else None,
           "no panel during the first ticks")
