@@ -741,7 +741,7 @@ const sample = () => e2eDrag.frames.push([performance.now(), place('Form1'), pla
 e2eDrag.timer = setInterval(sample, 5);
 """
 # How long the finger rests after each step of a drag: several of the program's 50 ms ticks.
-REST = 0.25
+REST = 0.4
 
 
 def drag(s, steps, shown=True):
