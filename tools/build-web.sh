@@ -12,4 +12,8 @@ cmake -S "$root" -B "$root/build-web" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE=/usr/share/emscripten/cmake/Modules/Platform/Emscripten.cmake \
     -DCMAKE_BUILD_TYPE=MinSizeRel -DSEAL_ROSTER=ON
 cmake --build "$root/build-web" --parallel "$jobs"
-echo "build-web: $root/build-web/cuixian-score-query.html"
+# The page differs with each build (a fresh salt seals the roster): its SHA-256 is published with it.
+page="$root/build-web/cuixian-score-query.html"
+(cd "$root/build-web" && sha256sum cuixian-score-query.html >cuixian-score-query.html.sha256)
+echo "build-web: $page"
+echo "build-web: SHA-256 $(cut -d' ' -f1 "$page.sha256")"

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # One command on a fresh Debian 12 machine: install what is missing, build both programs (Linux and, cross-built,
 # Windows), plain and sealed, and the web page, and run the whole test suite, the Windows program's cases under Wine
-# and the page's in two browser engines included.
+# and the page's in the browsers included.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-"$root/tools/setup.sh" run windows publish web test
+"$root/tools/setup.sh" run windows publish test web
 # Wine runs the shipped 32-bit program with its 32-bit loader, which a kernel without 32-bit support refuses to start;
 # there the Wine cases run a 64-bit build of the same sources instead (tests/windows/CMakeLists.txt).
 runs_32bit=true

@@ -1,4 +1,4 @@
-// The runtime and the sealed roster's cryptography on a web page. The page is the screen and this front end its
+// The runtime on a web page. The page is the screen and this front end its
 // window manager: every window, control and dialog is drawn by page.js (the one JavaScript library, which holds
 // every call into the DOM and WebCrypto); this file only hands the core's calls over to it and back.
 //
@@ -6,12 +6,11 @@
 // imports wait through Asyncify (the build's ASYNCIFY_IMPORTS), which unwinds the program's stack back into the
 // browser and rewinds it when the promise settles. While it is suspended, page.js lets no other call enter here.
 
-#include "core/roster/Sealing.h"
+#include "frontends/web/WebSealing.h"
 #include "core/shell/Program.h"
 #include "core/shell/RuntimeError.h"
 #include "core/shell/Twips.h"
 
-#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string>
@@ -40,12 +39,6 @@ void page_setControlText(int form, int row, const char16_t* text, int length);
 void page_showMessage(const char16_t* caption, int captionLength, const char16_t* prompt, int promptLength);
 void page_showFatalErrorReport(const char16_t* caption, int captionLength, const char16_t* text, int textLength);
 void page_endProcess(int status);
-int page_derivePairKeys(const std::uint8_t* pair, int pairLength, const std::uint8_t* salt, int saltLength,
-                        std::uint32_t iterations, const char* tagLabel, int tagLabelLength, const char* keyLabel,
-                        int keyLabelLength, std::uint8_t* keys);
-int page_openRecord(const std::uint8_t* rowKey, const std::uint8_t* nonce, const std::uint8_t* associatedData,
-                    int associatedDataLength, const std::uint8_t* sealed, int sealedLength, std::uint8_t* record);
-void page_wipe(void* bytes, int length);
 }
 
 namespace {
@@ -162,48 +155,8 @@ private:
     }
 };
 
-class WebSealing final : public roster::Sealing {
-public:
-    roster::PairKeys derivePairKeys(std::span<const std::uint8_t> pair, std::span<const std::uint8_t> salt,
-                                    std::uint32_t iterations) override
-    {
-        std::array<std::uint8_t, roster::TagSize + roster::KeySize> out{};
-        const int derived = page_derivePairKeys(
-            pair.data(), length(pair.size()), salt.data(), length(salt.size()), iterations,
-            roster::LookupTagLabel.data(), length(roster::LookupTagLabel.size()), roster::RowKeyLabel.data(),
-            length(roster::RowKeyLabel.size()), out.data());
-        roster::PairKeys keys{};
-        if (derived) {
-            std::copy_n(out.begin(), roster::TagSize, keys.lookupTag.begin());
-            std::copy_n(out.begin() + roster::TagSize, roster::KeySize, keys.rowKey.begin());
-        }
-        page_wipe(out.data(), int(out.size()));
-        if (!derived)
-            throw RuntimeError::toolkitFailure(u"PBKDF2");
-        return keys;
-    }
-
-    bool openRecord(std::span<const std::uint8_t> rowKey, std::span<const std::uint8_t> nonce,
-                    std::span<const std::uint8_t> associatedData, std::span<const std::uint8_t> sealed,
-                    std::span<std::uint8_t> record) override
-    {
-        if (rowKey.size() != roster::KeySize || nonce.size() != roster::NonceSize ||
-            sealed.size() != record.size() + roster::AuthTagSize)
-            return false;
-        const int opened = page_openRecord(rowKey.data(), nonce.data(), associatedData.data(),
-                                           length(associatedData.size()), sealed.data(), length(sealed.size()),
-                                           record.data());
-        if (opened < 0)
-            throw RuntimeError::toolkitFailure(u"AES-GCM");
-        return opened == 1;
-    }
-
-    // A call into the page, which the compiler cannot drop as a dead store.
-    void wipe(std::span<std::uint8_t> bytes) override { page_wipe(bytes.data(), length(bytes.size())); }
-};
-
 WebRuntime g_runtime;
-WebSealing g_sealing;
+frontend::WebSealing g_sealing;
 
 shell::FormId formOf(int form)
 {

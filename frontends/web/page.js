@@ -18,9 +18,10 @@
 // - While a sealed lookup derives its key: aria-busy="true" on <html>, a wait cursor and a spinner.
 // - Once the program has ended: every window hidden, #ended shown.
 // - A frameless window that the program places where it would not be wholly in view, or over a button of another
-//   window, is put instead where it is wholly in view and covers no button, as near to where it was asked for as
-//   can be (the program reads back where it stands and asks again at its next tick). On a desktop-sized viewport
-//   the panel stands exactly where the program puts it.
+//   window, is put instead where it is wholly in view, never over the button whose click showed it, covering as few
+//   buttons as can be, then as little of the other windows, then as near to where it was asked for (the program
+//   reads back where it stands and asks again at its next tick). On a desktop-sized viewport the panel stands
+//   exactly where the program puts it.
 
 var PageLibrary = {
     $Page__postset: 'Page.init();',
@@ -136,7 +137,7 @@ var PageLibrary = {
             var s = Page.scale, out = [];
             if (win.framed)
                 out.push({x: win.x + (win.w1 - Page.BorderPx - Page.CloseBoxPx) * s, y: win.y + Page.BorderPx * s,
-                          w: Page.CloseBoxPx * s, h: Page.TitleBarPx * s});
+                          w: Page.CloseBoxPx * s, h: Page.TitleBarPx * s, el: win.closeBox});
             // A button that reaches past the client area shows only inside it.
             var clientLeft = win.x + win.frame.left * s, clientTop = win.y + win.frame.top * s;
             var clientRight = win.x + (win.w1 - win.frame.right) * s;
@@ -147,7 +148,8 @@ var PageLibrary = {
                 var top = Math.max(clientTop, clientTop + c.top / Page.TwipsPerPixel * s);
                 var right = Math.min(clientRight, clientLeft + (c.left + c.width) / Page.TwipsPerPixel * s);
                 var bottom = Math.min(clientBottom, clientTop + (c.top + c.height) / Page.TwipsPerPixel * s);
-                if (right > left && bottom > top) out.push({x: left, y: top, w: right - left, h: bottom - top});
+                if (right > left && bottom > top)
+                    out.push({x: left, y: top, w: right - left, h: bottom - top, el: c.el});
             });
             return out;
         },
@@ -162,8 +164,9 @@ var PageLibrary = {
         },
 
         // The window manager's one rule (see the top): a frameless window stands where asked if it is wholly in view
-        // and covers no button of another window; otherwise at the nearest such place beside, above or below the
-        // other windows, preferring the place that covers least of them.
+        // and covers no button of another window. Otherwise it goes, wholly in view, beside, above or below another
+        // window, never over the button that showed it (so that the same button hides it again), covering as few
+        // buttons and as little of the other windows as can be, and as near to where it was asked for.
         place: function(win) {
             if (win.framed) {
                 win.x = win.ax;
@@ -185,14 +188,16 @@ var PageLibrary = {
                 var x = i === 0 && p[0] >= 0 && p[0] + w <= v.width ? p[0] : Math.max(0, Math.min(p[0], v.width - w));
                 var y = i === 0 && p[1] >= 0 && p[1] + h <= v.height ? p[1] : Math.max(0, Math.min(p[1], v.height - h));
                 var r = {x: x, y: y, w: w, h: h};
-                if (buttons.some(function(b) { return Page.overlap(r, b) > 0; }))
-                    return;
+                var pressed = 0;
+                buttons.forEach(function(b) { if (Page.overlap(r, b) > 0) pressed += b.el === win.shownBy ? 1e9 : 1; });
+                if (pressed >= 1e9) return;
                 var covered = 0;
                 others.forEach(function(o) { covered += Page.overlap(r, Page.rectOf(o)); });
-                var distance = Math.hypot(x - win.ax, y - win.ay);
-                if (!best || covered < best.covered - 0.5 ||
-                    (Math.abs(covered - best.covered) <= 0.5 && distance < best.distance))
-                    best = {x: x, y: y, covered: covered, distance: distance};
+                var c = {x: x, y: y, pressed: pressed, covered: covered, distance: Math.hypot(x - win.ax, y - win.ay)};
+                if (!best || c.pressed < best.pressed ||
+                    (c.pressed === best.pressed && (c.covered < best.covered - 0.5 ||
+                     (Math.abs(c.covered - best.covered) <= 0.5 && c.distance < best.distance))))
+                    best = c;
             });
             if (!best) best = {x: win.ax, y: win.ay};
             win.x = best.x;
@@ -236,6 +241,8 @@ var PageLibrary = {
         },
 
         clicked: function(form, row) {
+            var c = Page.windows[form].controls[row];
+            Page.pressed = c ? c.el : null;
             Page.enter(function() { Module['_web_controlClicked'](form, row); });
         },
 
@@ -299,20 +306,24 @@ var PageLibrary = {
             e.preventDefault();
             var bar = e.currentTarget, startX = e.clientX, startY = e.clientY, fromX = win.x, fromY = win.y;
             bar.setPointerCapture(e.pointerId);
-            var move = function(m) {
-                if (m.pointerId !== e.pointerId) return;
-                Page.keepInView(win, fromX + m.clientX - startX, fromY + m.clientY - startY);
-                Page.place(win);
-            };
             var end = function(m) {
                 if (m.pointerId !== e.pointerId) return;
                 bar.removeEventListener('pointermove', move);
-                bar.removeEventListener('pointerup', end);
-                bar.removeEventListener('pointercancel', end);
+                ['pointerup', 'pointercancel', 'lostpointercapture'].forEach(function(type) {
+                    bar.removeEventListener(type, end);
+                });
+            };
+            var move = function(m) {
+                if (m.pointerId !== e.pointerId) return;
+                // A release the page did not hear of ends the drag at the next move.
+                if (!m.buttons) return end(m);
+                Page.keepInView(win, fromX + m.clientX - startX, fromY + m.clientY - startY);
+                Page.place(win);
             };
             bar.addEventListener('pointermove', move);
-            bar.addEventListener('pointerup', end);
-            bar.addEventListener('pointercancel', end);
+            ['pointerup', 'pointercancel', 'lostpointercapture'].forEach(function(type) {
+                bar.addEventListener(type, end);
+            });
         },
 
         setBusy: function(busy) {
@@ -433,6 +444,7 @@ var PageLibrary = {
             close.className = 'close';
             close.tabIndex = -1;
             close.setAttribute('aria-label', '关闭');
+            win.closeBox = close;
             close.addEventListener('click', function() { Page.closeRequested(form); });
             bar.addEventListener('pointerdown', function(e) { Page.startDrag(win, e); });
             if (hasIcon) document.title = titleText;
@@ -529,6 +541,8 @@ var PageLibrary = {
         if (win.el.hidden === !visible) return;
         win.el.hidden = !visible;
         if (visible) {
+            // The button whose click showed the window stays uncovered (the placement rule at the top).
+            win.shownBy = Page.pressed || null;
             Page.raise(win);
             Page.place(win);
         } else if (win.el.contains(document.activeElement)) {
@@ -576,10 +590,17 @@ var PageLibrary = {
     },
 
     page_setControlVisible: function(form, row, visible) {
-        var c = Page.windows[form].controls[row];
-        if (!c) return;
-        if (!visible && c.el.contains(document.activeElement)) document.activeElement.blur();
+        var win = Page.windows[form], c = win.controls[row];
+        if (!c || c.el.hidden === !visible) return;
+        var hadFocus = !visible && c.el === document.activeElement;
         c.el.hidden = !visible;
+        if (hadFocus) {
+            // The focus goes on to the next control in tab order, as the desktop toolkits move it.
+            var list = Page.focusable(win);
+            var next = list.find(function(o) { return o.tabIndex > c.tabIndex; }) || list[0];
+            if (next) next.el.focus();
+            else c.el.blur();
+        }
     },
 
     page_controlTextLength: function(form, row) {

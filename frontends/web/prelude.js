@@ -1,6 +1,6 @@
 // Runs before the program's own script: Emscripten's Module for this page. Nothing is fetched and nothing is
 // written out; what the runtime prints goes to the browser's console only.
-var Module = {
+var Module = Object.assign(typeof Module !== 'undefined' ? Module : {}, {
     print: function(text) { console.log(text); },
     printErr: function(text) { console.error(text); },
     // The WebAssembly is inside the script as a data: URI. Emscripten would first try to fetch() that URI, which
@@ -17,4 +17,4 @@ var Module = {
     onAbort: function() {
         if (typeof Page !== 'undefined' && !Page.ended) Page.end();
     },
-};
+});

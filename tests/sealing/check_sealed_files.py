@@ -1,9 +1,9 @@
 #!/usr/bin/python3
 """None of the roster's ticket numbers, names and identity numbers can be read from what a sealed build leaves: the
-programs, the Debian package and the zip made from them, whose contents are searched file by file, and the page,
-whose base64-encoded parts (its WebAssembly, its data) are searched decoded. The plain
-programs must show every one of the 1,032 texts to the same search, so that a search that finds nothing means
-something.
+programs, the Debian package and the zip made from them, whose contents are searched file by file, and the web page
+with what its base64 runs hold (its data: URIs, its WebAssembly among them). The plain programs must show every one
+of the 1,032 texts to the same search, so that a search that finds nothing means something; a copy of each page with
+the table added in base64 likewise.
 
 Usage: check_sealed_files.py --roster TABLE --plain FILE... --sealed FILE... [--sealed-build DIR]
        (--sealed-build: a Linux build tree to pack into a .deb with cpack, whose contents are searched too)

@@ -108,7 +108,7 @@ def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     ap.add_argument("--root", type=Path, default=Path(__file__).resolve().parents[2])
     root = ap.parse_args().root
-    lists = {name: read_list(root, name) for name in ("run", "windows", "publish", "test", "windows-x86-64")}
+    lists = {name: read_list(root, name) for name in ("run", "windows", "publish", "test", "windows-x86-64", "web")}
     failures = []
     # tools/test.sh installs run, windows, publish and test together; a package in two of them is written twice.
     # windows.txt repeats the build tools so that tools/build-windows.sh stands on its own.
