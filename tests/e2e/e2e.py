@@ -4,7 +4,8 @@
 Each case drives the built program as a person would (typing, clicks, the window manager's close) and reads what
 the screen shows, through a session that starts its own X server on a free display and stops every process it
 started by its PID, also on failure: X11Session (x11_target.py) for the Linux program, WineSession
-(windows_target.py) for the Windows one under Wine. session.py holds what both share.
+(windows_target.py) for the Windows one under Wine. session.py holds what both share. The page runs its own cases
+(web_cases.py) in a browser under WebDriver (WebSession, web_target.py).
 
 Usage: e2e.py CASE --app BINARY --roster TABLE [--artifacts DIR] [--wm WM] [--target windows ...]
 Cases: see CASES at the bottom. Only the Python standard library and Debian's X tools are used.
