@@ -262,10 +262,15 @@ class WebSession(Session):
             return
         os.makedirs(self.artifacts, exist_ok=True)
         path = os.path.join(self.artifacts, name + ".png")
-        # The shot is of the last frame drawn, which on a loaded machine may trail the page: two frames more first.
-        self.driver.execute_async_script(
-            "const done = arguments[0]; requestAnimationFrame(() => requestAnimationFrame(() => done()))")
+        # The shot is of the last frame drawn, which on a loaded machine may trail the page: two frames more first,
+        # for at most 2 s (WebKit at a ratio of 3 on a loaded machine draws a frame now and then only). A picture
+        # is for people to look at; the checks read the page.
+        drawn = self.driver.execute_async_script("""
+            const done = arguments[0]; setTimeout(() => done(false), 2000);
+            requestAnimationFrame(() => requestAnimationFrame(() => done(true)));""")
         self.driver.save_screenshot(path)
+        if not drawn:
+            log(f"  (no new frame within 2 s before {name}.png; it may show an earlier frame)")
         log(f"  screenshot {path}")
 
     # --- reading the page ----------------------------------------------------------------------------------------
