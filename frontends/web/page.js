@@ -580,6 +580,13 @@ var PageLibrary = {
             if (twips / Page.TwipsPerPixel < win.frame.top + win.frame.bottom) return 0;
             win.h1 = twips / Page.TwipsPerPixel;
         }
+        if (win.el.hidden) {
+            // The panel's timer asks again at every tick while it is hidden: a window nobody sees stands where it
+            // was asked to, and is placed by the window manager's rule when it is shown.
+            win.x = win.ax;
+            win.y = win.ay;
+            return 1;
+        }
         Page.place(win);
         return 1;
     },
