@@ -4,7 +4,8 @@
 Each case drives the built program as a person would (typing, clicks, the window manager's close) and reads what
 the screen shows, through a session that starts its own X server on a free display and stops every process it
 started by its PID, also on failure: X11Session (x11_target.py) for the Linux program, WineSession
-(windows_target.py) for the Windows one under Wine. session.py holds what both share.
+(windows_target.py) for the Windows one under Wine. session.py holds what both share. The page runs its own cases
+(web_cases.py) in a browser under WebDriver (WebSession, web_target.py).
 
 Usage: e2e.py CASE --app BINARY --roster TABLE [--artifacts DIR] [--wm WM] [--target windows ...]
 Cases: see CASES at the bottom. Only the Python standard library and Debian's X tools are used.
@@ -20,6 +21,7 @@ import subprocess
 import sys
 import time
 
+import web_target
 import windows_target
 from memory_image import memory_image
 from session import (BTN_AGAIN, BTN_EXIT, BTN_PANEL, CLIENT_H, CLIENT_W, PANEL_TITLE, TEXT_ID, TEXT_TICKET, TITLE,
@@ -560,7 +562,7 @@ CASES = {
 
 def main():
     ap = argparse.ArgumentParser()
-    ap.add_argument("case", choices=sorted(CASES))
+    ap.add_argument("case", choices=sorted(set(CASES) | set(web_target.CASES)))
     ap.add_argument("--app", required=True)
     ap.add_argument("--roster", required=True)
     ap.add_argument("--artifacts", default=None)
@@ -569,13 +571,21 @@ def main():
     # 1.5 as the program is most often scaled; at 2 Qt asks the window manager for even sizes only.
     ap.add_argument("--scales", default="1.5,2", help="scale factors for the scaled case, comma-separated")
     # The same cases against the Windows program under Wine: see windows_target.py for what differs.
-    ap.add_argument("--target", choices=("linux", "windows"), default="linux")
+    ap.add_argument("--target", choices=("linux", "windows", "web"), default="linux")
     ap.add_argument("--wine-prefix", help="windows: the folder the wine_prefix fixture booted (wine.py setup)")
     ap.add_argument("--wintool", help="windows: the test tool wintool.exe")
     ap.add_argument("--windows-version", choices=sorted(windows_target.wine.OLD_WINDOWS),
                     help="windows: the older Windows the prefix stands in for, for the program alone")
+    # The page in a browser: see web_target.py. --app is the page.
+    ap.add_argument("--engine", choices=web_target.ENGINES, default="chromium", help="web: the browser engine")
+    ap.add_argument("--size", choices=sorted(web_target.SIZES), default="desktop", help="web: the viewport")
+    ap.add_argument("--serve", choices=("http", "file"), default="http",
+                    help="web: the page from a static server on 127.0.0.1 or from file://")
     args = ap.parse_args()
-    for tool in ("Xvfb", WINDOW_MANAGERS[args.wm][0][0], "xdotool", "xclip", "xprop", "xwininfo", "wmctrl"):
+    tools = ("Xvfb", WINDOW_MANAGERS[args.wm][0][0], "xdotool", "xclip", "xprop", "xwininfo", "wmctrl")
+    if args.target == "web":
+        tools = ("Xvfb", "chromium", "chromedriver", "WebKitWebDriver", web_target.MINIBROWSER)
+    for tool in tools:
         if shutil.which(tool) is None:
             log(f"FAIL: {tool} is not installed (see tools/packages/test.txt)")
             return 1
@@ -585,13 +595,18 @@ def main():
         s = windows_target.WineSession(os.path.abspath(args.app), args.artifacts, os.path.abspath(args.wine_prefix),
                                        os.path.abspath(args.wintool), args.windows_version)
         cases = dict(CASES, **windows_target.CASES)
+    elif args.target == "web":
+        s = web_target.WebSession(os.path.abspath(args.app), args.artifacts, args.engine, args.size, args.serve)
+        cases = web_target.CASES
+        if args.case not in cases:
+            ap.error(f"case {args.case} does not apply to the page (web cases: {', '.join(sorted(cases))})")
     else:
         s = X11Session(os.path.abspath(args.app), args.artifacts, args.wm)
     s.scales = [float(f) for f in args.scales.split(",")]
     # SIGTERM from ctest or a user becomes an exception, so the finally below still stops our processes.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
     where = f"Wine{', ' + args.windows_version if args.windows_version else ''}" if args.target == "windows" \
-        else args.wm
+        else f"{args.engine}, {args.size}, {args.serve}" if args.target == "web" else args.wm
     t0 = time.monotonic()
     try:
         cases[args.case](s, read_roster(args.roster))
