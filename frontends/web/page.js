@@ -380,6 +380,8 @@ var PageLibrary = {
                     resolve(0);
                 };
                 ok.addEventListener('click', close);
+                // A press anywhere else in the box or beside it leaves the focus on OK, as a desktop message box does.
+                overlay.addEventListener('mousedown', function(e) { if (e.target !== ok) e.preventDefault(); });
                 document.body.appendChild(overlay);
                 Page.dialogOpen = true;
                 Page.closeDialog = close;

@@ -273,6 +273,7 @@ def case_wrong_pair(s, rows):
         page = s.read()
         check(page["dialog"] is not None and page["controls"]["Form1.Text1_1"]["text"] == ticket,
               "a tap on the window under the message box and typing reach nothing")
+        check("dialog-ok" in (page["focus"] or ""), f"the focus stays on OK after that tap ({page['focus']})")
         if close == "tap":
             x, y, w, h = page["dialog"]["ok"]
             s.tap_at(x + w / 2, y + h / 2)
