@@ -14,15 +14,15 @@ namespace {
 // runs again.
 class BusyCursorSealing final : public frontend::OpenSslSealing {
 public:
-    roster::PairKeys derivePairKeys(std::span<const std::uint8_t> pair, std::span<const std::uint8_t> salt,
-                                    std::uint32_t iterations) override
+    void derivePairKeys(std::span<const std::uint8_t> pair, std::span<const std::uint8_t> salt,
+                        std::uint32_t iterations, roster::PairKeys& keys) override
     {
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
         frontend::windowsystem::flush();
         struct Restore {
             ~Restore() { QGuiApplication::restoreOverrideCursor(); }
         } restore;
-        return OpenSslSealing::derivePairKeys(pair, salt, iterations);
+        OpenSslSealing::derivePairKeys(pair, salt, iterations, keys);
     }
 };
 
