@@ -9,6 +9,7 @@ Usage: check_sealed_files.py --roster TABLE --plain FILE... --sealed FILE... [--
 """
 
 import argparse
+import hashlib
 import io
 import os
 import subprocess
@@ -35,6 +36,31 @@ def contents(path):
             parts += [(f"{os.path.basename(path)}:{m.name}", archive.extractfile(m).read()) for m in archive
                       if m.isfile()]
     return parts
+
+
+def published_as_sealed(path):
+    """What is wrong with how a sealed package is published: its file name, the folder inside a zip, and the SHA-256
+    file beside it; [] when nothing is."""
+    name = os.path.basename(path)
+    wrong = []
+    stem = name[:-len(".zip")] if name.endswith(".zip") else name.split("_")[0]
+    if not stem.endswith("-sealed"):
+        wrong.append(f"{name}: the file name does not say it is sealed")
+    if name.endswith(".zip"):
+        with zipfile.ZipFile(path) as archive:
+            folders = {member.split("/")[0] for member in archive.namelist()}
+        if folders != {stem}:
+            wrong.append(f"{name}: the folder inside is {sorted(folders)}, not {stem}")
+    try:
+        with open(path + ".sha256", encoding="ascii") as f:
+            listed = f.read().split()
+    except OSError:
+        return wrong + [f"{name}: no {name}.sha256 beside it"]
+    with open(path, "rb") as f:
+        digest = hashlib.sha256(f.read()).hexdigest()
+    if listed != [digest, name]:
+        wrong.append(f"{name}.sha256 holds {listed}, not the file's hash and name")
+    return wrong
 
 
 def pack_deb(build_dir, scratch):
@@ -66,6 +92,11 @@ def main():
             print(f"{'ok' if ok else 'FAIL'}: the plain {os.path.basename(path)} shows {len(found)} of the {every} "
                   "texts to this search")
         for path in sealed:
+            if path.endswith((".zip", ".deb")):
+                wrong = published_as_sealed(path)
+                failures += bool(wrong)
+                print("\n".join(f"FAIL: {w}" for w in wrong) or f"ok: {os.path.basename(path)} is named sealed, "
+                      "with its SHA-256 file beside it")
             for name, data in contents(path):
                 hits = roster_texts.find(data, rows)
                 if hits:
