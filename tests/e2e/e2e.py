@@ -545,30 +545,49 @@ def case_wayland(s, rows):
 
 def case_sealed_memory(s, rows):
     """The program built for publishing holds none of the roster's texts in its memory while it waits for a query; after
-    a lookup, that one row's texts and no other's; after 继续查询 and another lookup, nothing of the earlier row; after
-    a wrong pair, nothing of the numbers typed nor of the row shown before. It runs as another user than the test, who
-    cannot read its memory: it has made itself non-dumpable (the dump is taken as root, which may)."""
+    a lookup, that one row's texts and no other's; after 继续查询, and after another lookup, nothing of the earlier row;
+    after a wrong pair, nothing of the numbers typed nor of the row shown before. On Linux it runs as another user than
+    the test, who cannot read its memory: it has made itself non-dumpable (the dump is taken as root, which may). Under
+    Wine the dump is of the Linux process in which Wine runs the program: its heap, the edit controls' buffers included."""
     sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "sealing"))
     import roster_texts
+    from memory_image import live_memory_image, mappings
     check(shutil.which("gcore") is not None, "gcore is installed (package gdb)")
-    check(os.geteuid() == 0, "the case runs as root, which alone may dump a program that made itself non-dumpable")
     table = [{"TicketNumber": r["TicketNumber"], "CandidateName": r["CandidateName"], "IdNumber": r["IdNumber"]}
              for r in rows]
     s.start_x()
-    # As an ordinary user: its own user's processes may not read a non-dumpable program's memory either.
-    user = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"]
-    home = os.path.join(s.tmp, "user")
-    os.mkdir(home, 0o700)
-    os.chown(home, 65534, 65534)
-    os.chmod(s.tmp, 0o755)
-    s.start_app(prefix=user, env={"HOME": home, "XDG_RUNTIME_DIR": home})
-    probe = subprocess.run(user + ["/usr/bin/python3", "-c", f"open('/proc/{s.app_pid}/mem', 'rb').read(1)"],
-                           capture_output=True, text=True)
-    check(probe.returncode != 0 and "Permission denied" in probe.stderr,
-          f"a process of the program's own user cannot open its memory ({probe.stderr.strip()[-80:]!r})")
+    windows = isinstance(s, windows_target.WineSession)
+    if windows:
+        s.start_app()
+        # Wine runs the program in the process it was started as.
+        pid = s.app_proc.pid
+        own = os.path.realpath(s.app)
+        check(any(path and os.path.realpath(path) == own for _, _, path in mappings(pid)),
+              f"the Wine process {pid} maps the program")
+    else:
+        check(os.geteuid() == 0, "the case runs as root, which alone may dump a program that made itself non-dumpable")
+        # As an ordinary user: its own user's processes may not read a non-dumpable program's memory either.
+        user = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"]
+        home = os.path.join(s.tmp, "user")
+        os.mkdir(home, 0o700)
+        os.chown(home, 65534, 65534)
+        os.chmod(s.tmp, 0o755)
+        s.start_app(prefix=user, env={"HOME": home, "XDG_RUNTIME_DIR": home})
+        pid = s.app_pid
+        probe = subprocess.run(user + ["/usr/bin/python3", "-c", f"open('/proc/{pid}/mem', 'rb').read(1)"],
+                               capture_output=True, text=True)
+        check(probe.returncode != 0 and "Permission denied" in probe.stderr,
+              f"a process of the program's own user cannot open its memory ({probe.stderr.strip()[-80:]!r})")
+
+    def give_back_clipboard():
+        # The Linux harness reads a box through the clipboard; a sentinel takes the clipboard back, as another copy
+        # would. The Windows one reads it with WM_GETTEXT.
+        if not windows:
+            s.put_sentinel()
 
     def texts_in_memory():
-        return roster_texts.find(memory_image(s.app_pid, s.app, s.tmp), table)
+        image = live_memory_image(pid, s.app) if windows else memory_image(pid, s.app, s.tmp)
+        return roster_texts.find(image, table, remnants=True)
 
     def rows_found(found):
         return {r for _, r, _, _ in found}
@@ -578,8 +597,7 @@ def case_sealed_memory(s, rows):
     check(not found, f"no roster text in the memory of the waiting program ({found[:3]})")
     a, b, c = 58, 203, 121
     s.query_row(rows[a - 1])
-    # The test read the result through the clipboard; a sentinel takes the clipboard back, as another copy would.
-    s.put_sentinel()
+    give_back_clipboard()
     found = texts_in_memory()
     others = [f for f in found if f[1] != a]
     check(not others, f"after the lookup no other row's text is in memory ({others[:3]})")
@@ -593,7 +611,7 @@ def case_sealed_memory(s, rows):
     found = texts_in_memory()
     check(not found, f"after 继续查询 nothing of the earlier row is in memory ({found})")
     s.query_row(rows[b - 1])
-    s.put_sentinel()
+    give_back_clipboard()
     found = texts_in_memory()
     check(a not in rows_found(found), f"after 继续查询 and another lookup nothing of the earlier row is in memory "
                                       f"({[f for f in found if f[1] == a]})")
