@@ -5,6 +5,8 @@
 #include "core/shell/Twips.h"
 #include "frontends/windows/Display.h"
 
+#include <algorithm>
+
 namespace frontend {
 
 namespace {
@@ -212,14 +214,14 @@ void WinRuntime::setControlText(shell::FormId form, shell::ControlIndex control,
     HWND box = textBox(form, control);
     std::wstring value = wideString(text);
     const WipedOnExit wipe{value};
-    // An edit control keeps its text in one buffer, which a shorter text does not shrink: what was there is first
-    // overwritten in place with as many spaces, so that nothing of an earlier candidate's numbers or name is left
-    // behind the new text's end.
-    const int held = GetWindowTextLengthW(box);
-    if (held > int(value.size())) {
-        const std::wstring blank(std::size_t(held), L' ');
-        SetWindowTextW(box, blank.c_str());
-    }
+    // An edit control keeps its text in one buffer, which a shorter text does not shrink and a longer one moves,
+    // leaving the old one freed as it was. So the buffer is first made room for any number a candidate types, and
+    // what was there is overwritten in place with spaces: nothing of an earlier candidate's numbers or name is left
+    // behind the new text's end, nor in a buffer that typing outgrew.
+    constexpr std::size_t TypingRoom = 64;
+    const std::size_t held = std::size_t(GetWindowTextLengthW(box));
+    const std::wstring blank(std::max({held, value.size(), TypingRoom}), L' ');
+    SetWindowTextW(box, blank.c_str());
     if (!SetWindowTextW(box, value.c_str()))
         throw RuntimeError::toolkitFailure(u"Text");
     // Undo (Ctrl+Z, or the box's context menu) gives back no earlier text.
