@@ -50,6 +50,15 @@ set(CPACK_STRIP_FILES ON)
 
 set(CPACK_DEBIAN_PACKAGE_NAME ${APP_EXECUTABLE})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+if(SEAL_ROSTER)
+    # The file name says which program it holds, so that a plain package is not handed out by mistake; the package
+    # inside keeps its name and replaces the plain one where that was installed.
+    execute_process(COMMAND dpkg --print-architecture OUTPUT_VARIABLE deb_architecture
+        OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+    set(CPACK_DEBIAN_FILE_NAME ${APP_EXECUTABLE}-sealed_${APP_VERSION}_${deb_architecture}.deb)
+endif()
+# A SHA-256 file beside the package (its hash and file name, as sha256sum -c reads them), to publish with it.
+set(CPACK_PACKAGE_CHECKSUM SHA256)
 # The project has no mailbox. The reserved .invalid domain says so, where a made-up address could reach a stranger;
 # whoever distributes the package under their own name puts their address here and in debian/changelog.
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "cuixian-score-query maintainers <maintainers@cuixian-score-query.invalid>")

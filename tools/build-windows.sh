@@ -4,7 +4,8 @@
 #                                    to 11 run, 32-bit and 64-bit alike, and cuixian-score-query-1.00-win32.zip (the
 #                                    .exe, LICENSE and 使用说明.txt), the file to hand out
 #   tools/build-windows.sh --sealed  build-windows-sealed/: the same with the roster sealed, for publishing (Windows 7
-#                                    to 11)
+#                                    to 11): cuixian-score-query-1.00-win32-sealed.zip, its folder named alike
+#   Each zip gets a SHA-256 file beside it (.zip.sha256), to publish with it.
 #   --arch x86-64                    a 64-bit build of the same sources for the tests, on a machine that runs no
 #                                    32-bit code (build-windows-x86-64/, build-windows-sealed-x86-64/; no zip)
 set -euo pipefail
@@ -44,7 +45,9 @@ cmake --build "$build" --parallel "$jobs"
 echo "$build/cuixian-score-query.exe"
 [[ $arch == i686 ]] || exit 0
 # Only the zip of this build is left beside the program.
-rm -f "$build"/cuixian-score-query-*.zip
+rm -f "$build"/cuixian-score-query-*.zip "$build"/cuixian-score-query-*.zip.sha256
 (cd "$build" && cpack -G ZIP --config CPackConfig.cmake)
 rm -rf "$build/_CPack_Packages"
-echo "$build/cuixian-score-query-1.00-win32.zip"
+zip=("$build"/cuixian-score-query-*.zip)
+echo "${zip[0]}"
+echo "${zip[0]}.sha256"

@@ -76,7 +76,10 @@ void Form1::Form_Unload()
 
 void Form1::Command3_Click()
 {
-    roster::FindCandidate(Roster, Text1(0).Text(), Text1(1).Text(), CurrentRow);
+    // The typed numbers are wiped when the procedure ends, however it ends.
+    const roster::HeldText idText{Text1(0).Text()};
+    const roster::HeldText ticketText{Text1(1).Text()};
+    roster::FindCandidate(Roster, idText, ticketText, CurrentRow);
     if (CurrentRow > roster::RowCount) {
         shell::showMessage(WrongPairPrompt);
         Text1(0).setText(u"");
@@ -114,6 +117,8 @@ void Form1::Command1_Click()
     // The name and score are emptied before their boxes hide, so a later result never shows an earlier one.
     for (m_clearIndex = 0; m_clearIndex <= 3; m_clearIndex.step())
         Text1(m_clearIndex).setText(u"");
+    // A sealed program lets go of the opened row as soon as it is no longer shown.
+    roster::forgetOpenedRow(Roster);
 
     hideResult();
     Command3.Show(); // last, after the controls it overlaps are hidden

@@ -21,6 +21,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace roster {
 
@@ -29,10 +30,12 @@ inline constexpr int NotFound = RowCount + 1;
 
 // The text of one slot. A constant compiled into the program stays where it lies, in read-only data for the life
 // of the process, shared by every table filled from it; any other text is copied into the slot, so a slot never
-// depends on the text it was given, and nothing can change a constant through a slot.
+// depends on the text it was given, and nothing can change a constant through a slot. A copy of the slot's own is
+// wiped before it is freed: in a sealed program it holds an opened name or score.
 class SlotText {
 public:
     SlotText() = default;
+    ~SlotText() { forget(); }
     static SlotText constant(std::u16string_view text)
     {
         SlotText slot;
@@ -40,8 +43,20 @@ public:
         return slot;
     }
     SlotText(const SlotText& other) { *this = other; }
-    SlotText(SlotText&&) noexcept = default;
-    SlotText& operator=(SlotText&&) noexcept = default;
+    SlotText(SlotText&& other) noexcept
+        : m_text(std::exchange(other.m_text, {}))
+        , m_own(std::move(other.m_own))
+    {
+    }
+    SlotText& operator=(SlotText&& other) noexcept
+    {
+        if (this != &other) {
+            forget();
+            m_text = std::exchange(other.m_text, {});
+            m_own = std::move(other.m_own);
+        }
+        return *this;
+    }
     SlotText& operator=(const SlotText& other)
     {
         if (this != &other) {
@@ -58,6 +73,7 @@ public:
         // Not zeroed first (no "()" after new): the copy below writes the text.
         std::unique_ptr<char16_t[]> own(new char16_t[text.size() + 1]);
         std::copy(text.begin(), text.end(), own.get());
+        forget(); // after the copy: `text` may be this slot's own
         m_text = std::u16string_view(own.get(), text.size());
         m_own = std::move(own);
         return *this;
@@ -69,6 +85,14 @@ public:
     bool operator==(std::u16string_view other) const { return m_text == other; }
 
 private:
+    void forget() noexcept
+    {
+        if (m_own)
+            wipeHeld(std::span(reinterpret_cast<std::uint8_t*>(m_own.get()), m_text.size() * sizeof(char16_t)));
+        m_own.reset();
+        m_text = {};
+    }
+
     std::u16string_view m_text;
     std::unique_ptr<char16_t[]> m_own; // where the slot holds a copy of its own, m_text refers to it
 };
@@ -112,6 +136,10 @@ void fillIdNumbers(CandidateRoster& roster);
 
 // Makes `roster` a sealed one: its lookups go through `rows`. The table must outlive the roster.
 void useSealedRows(CandidateRoster& roster, const SealedTable& rows);
+
+// Empties and wipes the name and score a sealed lookup opened, when the window has done with them; nothing on a
+// plain roster, whose texts are the program's constants.
+void forgetOpenedRow(CandidateRoster& roster);
 
 // Scans rows 1..344 and leaves the first row whose ticket and identity-card number both equal the given
 // texts, code unit by code unit, in CurrentRow; NotFound when none does. On a sealed roster it compares the

@@ -73,7 +73,7 @@ bool readField(std::span<const std::uint8_t> record, std::size_t& at, std::u16st
     const std::size_t units = record[at++];
     if (units * 2 > record.size() - at)
         return false;
-    text.resize(units);
+    text.resize(units); // into the capacity reserved for it: nothing is reallocated and left behind
     for (std::size_t i = 0; i < units; ++i, at += 2)
         text[i] = char16_t(record[at] | record[at + 1] << 8);
     return true;
@@ -90,14 +90,17 @@ void openRow(Sealing& crypto, CandidateRoster& roster, int row, std::span<const 
     const SealedRow& sealed = table.rows[std::size_t(row - 1)];
     if (sealed.sealed.size() != table.recordSize + AuthTagSize)
         throw altered();
-    // The row number as associated data: a record moved to another row does not open.
+    // The row's position as associated data: a record moved to another position does not open.
     const std::array<std::uint8_t, 2> rowNumber{std::uint8_t(row), std::uint8_t(row >> 8)};
     Secret<std::vector<std::uint8_t>> record(crypto, table.recordSize);
     if (!crypto.openRecord(rowKey, sealed.nonce, rowNumber, sealed.sealed, record.bytes))
         throw altered();
-    std::u16string name, score;
+    // A field is at most the record long; reserved whole, so that reading it never moves it.
+    HeldText name, score;
+    name.text.reserve(table.recordSize);
+    score.text.reserve(table.recordSize);
     std::size_t at = 0;
-    const bool read = readField(record.bytes, at, name) && readField(record.bytes, at, score);
+    const bool read = readField(record.bytes, at, name.text) && readField(record.bytes, at, score.text);
     if (!read)
         throw altered();
     roster.CandidateName(row) = std::u16string_view(name);
@@ -119,28 +122,43 @@ void setSealing(Sealing* implementation)
     g_sealing = implementation;
 }
 
+void wipeHeld(std::span<std::uint8_t> bytes)
+{
+    if (g_sealing && !bytes.empty())
+        g_sealing->wipe(bytes);
+}
+
+void wipeHeld(std::u16string& text)
+{
+    // The whole buffer, not only the current length: an earlier, longer text may have left its tail there.
+    wipeHeld(std::span(reinterpret_cast<std::uint8_t*>(text.data()), text.capacity() * sizeof(char16_t)));
+}
+
+void forgetOpenedRow(CandidateRoster& roster)
+{
+    if (!roster.openedRow)
+        return;
+    roster.CandidateName(roster.openedRow) = SlotText();
+    roster.Score(roster.openedRow) = SlotText();
+    roster.openedRow = 0;
+}
+
 void findSealedCandidate(CandidateRoster& roster, std::u16string_view idText, std::u16string_view ticketText,
                          Int16Counter& CurrentRow)
 {
     Sealing& crypto = sealing();
     const SealedTable& table = *roster.sealedRows;
     // Only the row found last is ever open.
-    if (roster.openedRow) {
-        roster.CandidateName(roster.openedRow) = std::u16string_view();
-        roster.Score(roster.openedRow) = std::u16string_view();
-        roster.openedRow = 0;
-    }
+    forgetOpenedRow(roster);
 
-    Secret<std::array<std::uint8_t, TagSize>> lookupTag(crypto);
-    Secret<std::array<std::uint8_t, KeySize>> rowKey(crypto);
+    // The keys live here alone and are wiped when the lookup ends, however it ends.
+    Secret<PairKeys> keys(crypto);
     {
         Secret<std::vector<std::uint8_t>> pair(crypto);
         encodePair(pair.bytes, idText, ticketText);
-        Secret<PairKeys> keys(crypto);
-        keys.bytes = crypto.derivePairKeys(pair.bytes, table.salt, table.iterations);
-        lookupTag.bytes = keys.bytes.lookupTag;
-        rowKey.bytes = keys.bytes.rowKey;
+        crypto.derivePairKeys(pair.bytes, table.salt, table.iterations, keys.bytes);
     }
+    const std::array<std::uint8_t, TagSize>& lookupTag = keys.bytes.lookupTag;
 
     // Every row's tag, with no early exit; the first match wins.
     int found = NotFound;
@@ -148,13 +166,13 @@ void findSealedCandidate(CandidateRoster& roster, std::u16string_view idText, st
         const SealedRow& row = table.rows[std::size_t(CurrentRow - 1)];
         std::uint8_t difference = 0;
         for (std::size_t i = 0; i < TagSize; ++i)
-            difference |= std::uint8_t(row.tag[i] ^ lookupTag.bytes[i]);
+            difference |= std::uint8_t(row.tag[i] ^ lookupTag[i]);
         if (difference == 0 && found == NotFound)
             found = CurrentRow;
     }
     CurrentRow = found;
     if (found != NotFound)
-        openRow(crypto, roster, found, rowKey.bytes);
+        openRow(crypto, roster, found, keys.bytes.rowKey);
 }
 
 } // namespace roster

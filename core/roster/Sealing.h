@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 class Int16Counter;
@@ -36,7 +37,8 @@ inline constexpr std::string_view LookupTagLabel = "cuixian-score-query lookup t
 inline constexpr std::string_view RowKeyLabel = "cuixian-score-query row key";
 
 // One row as sealed: the lookup tag of its pair, and its record (name and score, padded) sealed under the row key
-// with the row number as associated data, followed by the 16-byte authentication tag.
+// with its position in the table (1 the first, little-endian, two bytes) as associated data, followed by the 16-byte
+// authentication tag. The rows lie in a random order, so that a row's position tells nothing of its rank.
 struct SealedRow {
     std::array<std::uint8_t, TagSize> tag;
     std::array<std::uint8_t, NonceSize> nonce;
@@ -64,9 +66,10 @@ class Sealing {
 public:
     virtual ~Sealing() = default;
     // The slow step: PBKDF2-HMAC-SHA256 of `pair` with `salt` and `iterations` (32 bytes), then HMAC-SHA256 of that
-    // key over LookupTagLabel and over RowKeyLabel.
-    virtual PairKeys derivePairKeys(std::span<const std::uint8_t> pair, std::span<const std::uint8_t> salt,
-                                    std::uint32_t iterations) = 0;
+    // key over LookupTagLabel and over RowKeyLabel, written into `keys`, which the caller owns and wipes: no copy of
+    // a key is left anywhere else, on any path. The pair's key itself is wiped before this returns or raises.
+    virtual void derivePairKeys(std::span<const std::uint8_t> pair, std::span<const std::uint8_t> salt,
+                                std::uint32_t iterations, PairKeys& keys) = 0;
     // AES-256-GCM: `record` (sealed.size() - AuthTagSize bytes) gets the opened record when `sealed` authenticates
     // under the key, nonce and associated data; false when it does not.
     virtual bool openRecord(std::span<const std::uint8_t> rowKey, std::span<const std::uint8_t> nonce,
@@ -79,6 +82,19 @@ public:
 // The platform's implementation, set by the front end (or a test) before the first sealed lookup.
 Sealing& sealing();
 void setSealing(Sealing* implementation);
+
+// Wipes bytes that held a typed, shown or opened text, through the platform's library where one is set (a sealed
+// program; a plain program carries every text in the clear anyway).
+void wipeHeld(std::span<std::uint8_t> bytes);
+void wipeHeld(std::u16string& text);
+
+// A text the user typed or was shown, held only while a procedure works with it and wiped when it goes, however
+// the procedure ends. Initialised straight from the text that the runtime returns, so that no copy is left behind.
+struct HeldText {
+    ~HeldText() { wipeHeld(text); }
+    operator std::u16string_view() const { return text; }
+    std::u16string text;
+};
 
 // FindCandidate on a roster that holds sealed rows (CandidateRoster.h).
 void findSealedCandidate(CandidateRoster& roster, std::u16string_view idText, std::u16string_view ticketText,

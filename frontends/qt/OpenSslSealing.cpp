@@ -38,23 +38,21 @@ void hmacSha256(std::span<const std::uint8_t> key, std::string_view label, std::
 
 } // namespace
 
-roster::PairKeys OpenSslSealing::derivePairKeys(std::span<const std::uint8_t> pair, std::span<const std::uint8_t> salt,
-                                                std::uint32_t iterations)
+void OpenSslSealing::derivePairKeys(std::span<const std::uint8_t> pair, std::span<const std::uint8_t> salt,
+                                    std::uint32_t iterations, roster::PairKeys& keys)
 {
-    std::array<std::uint8_t, roster::KeySize> key{};
-    roster::PairKeys keys{};
-    const bool derived =
-        iterations <= std::uint32_t(INT_MAX) &&
+    // The pair's key is wiped however this ends, a failing HMAC included.
+    struct Key {
+        std::array<std::uint8_t, roster::KeySize> bytes{};
+        ~Key() { OPENSSL_cleanse(bytes.data(), bytes.size()); }
+    } key;
+    if (iterations > std::uint32_t(INT_MAX) ||
         PKCS5_PBKDF2_HMAC(reinterpret_cast<const char*>(pair.data()), length(pair.size()), salt.data(),
-                          length(salt.size()), int(iterations), EVP_sha256(), int(key.size()), key.data()) == 1;
-    if (derived) {
-        hmacSha256(key, roster::LookupTagLabel, keys.lookupTag);
-        hmacSha256(key, roster::RowKeyLabel, keys.rowKey);
-    }
-    OPENSSL_cleanse(key.data(), key.size());
-    if (!derived)
+                          length(salt.size()), int(iterations), EVP_sha256(), int(key.bytes.size()),
+                          key.bytes.data()) != 1)
         failed(u"PKCS5_PBKDF2_HMAC");
-    return keys;
+    hmacSha256(key.bytes, roster::LookupTagLabel, keys.lookupTag);
+    hmacSha256(key.bytes, roster::RowKeyLabel, keys.rowKey);
 }
 
 bool OpenSslSealing::openRecord(std::span<const std::uint8_t> rowKey, std::span<const std::uint8_t> nonce,

@@ -1,5 +1,6 @@
 #include "frontends/qt/QtRuntime.h"
 
+#include "core/roster/Sealing.h"
 #include "core/shell/AppInfo.h"
 #include "core/shell/RuntimeError.h"
 #include "frontends/qt/FormWidget.h"
@@ -177,7 +178,13 @@ void QtRuntime::setControlText(shell::FormId form, shell::ControlIndex index, st
     auto* box = qobject_cast<QLineEdit*>(&control(form, index));
     if (!box)
         throw RuntimeError::toolkitFailure(u"Text");
+    // Setting a text also clears the box's undo history, so Ctrl+Z gives back no earlier text. The earlier text
+    // itself, once the box has let go of it, is wiped before it is freed: it may be a candidate's numbers or name.
+    QString earlier = box->text();
     box->setText(toQString(text));
+    if (earlier.isDetached())
+        roster::wipeHeld(std::span(reinterpret_cast<std::uint8_t*>(earlier.data()),
+                                   std::size_t(earlier.capacity()) * sizeof(QChar)));
 }
 
 void QtRuntime::showMessage(std::u16string_view caption, std::u16string_view prompt)

@@ -3,6 +3,9 @@
 #include "frontends/qt/WindowSystem.h"
 #ifdef SCOREQUERY_SEALED
 #include "frontends/qt/OpenSslSealing.h"
+
+#include <malloc.h>
+#include <sys/prctl.h>
 #endif
 
 #include <QApplication>
@@ -14,15 +17,15 @@ namespace {
 // runs again.
 class BusyCursorSealing final : public frontend::OpenSslSealing {
 public:
-    roster::PairKeys derivePairKeys(std::span<const std::uint8_t> pair, std::span<const std::uint8_t> salt,
-                                    std::uint32_t iterations) override
+    void derivePairKeys(std::span<const std::uint8_t> pair, std::span<const std::uint8_t> salt,
+                        std::uint32_t iterations, roster::PairKeys& keys) override
     {
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
         frontend::windowsystem::flush();
         struct Restore {
             ~Restore() { QGuiApplication::restoreOverrideCursor(); }
         } restore;
-        return OpenSslSealing::derivePairKeys(pair, salt, iterations);
+        OpenSslSealing::derivePairKeys(pair, salt, iterations, keys);
     }
 };
 
@@ -31,6 +34,13 @@ public:
 
 int main(int, char* argv[])
 {
+#ifdef SCOREQUERY_SEALED
+    // Other processes of the same user may not read this one's memory (ptrace, /proc/PID/mem, gcore) nor does a
+    // crash leave a core file; and the memory that glibc's allocator takes back is overwritten, so that a text the
+    // toolkit freed is not left in it (blocks that glibc keeps in its per-thread cache are not; see the README).
+    prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+    mallopt(M_PERTURB, 0x5a);
+#endif
     if (!frontend::windowsystem::prepareToolkit())
         return 1;
     // The program takes no command line: only its name reaches the toolkit, so none of Qt's own options

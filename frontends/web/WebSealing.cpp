@@ -2,8 +2,7 @@
 
 #include "core/shell/RuntimeError.h"
 
-#include <algorithm>
-#include <array>
+#include <cstddef>
 #include <cstdint>
 
 // page.js
@@ -29,23 +28,18 @@ int length(std::size_t size)
 
 } // namespace
 
-roster::PairKeys WebSealing::derivePairKeys(std::span<const std::uint8_t> pair, std::span<const std::uint8_t> salt,
-                                            std::uint32_t iterations)
+void WebSealing::derivePairKeys(std::span<const std::uint8_t> pair, std::span<const std::uint8_t> salt,
+                                std::uint32_t iterations, roster::PairKeys& keys)
 {
-    std::array<std::uint8_t, roster::TagSize + roster::KeySize> out{};
+    // The page writes both sub-keys into the caller's storage, in the order PairKeys holds them.
+    static_assert(sizeof(roster::PairKeys) == roster::TagSize + roster::KeySize);
+    static_assert(offsetof(roster::PairKeys, rowKey) == roster::TagSize);
     const int derived = page_derivePairKeys(pair.data(), length(pair.size()), salt.data(), length(salt.size()),
                                             iterations, roster::LookupTagLabel.data(),
                                             length(roster::LookupTagLabel.size()), roster::RowKeyLabel.data(),
-                                            length(roster::RowKeyLabel.size()), out.data());
-    roster::PairKeys keys{};
-    if (derived) {
-        std::copy_n(out.begin(), roster::TagSize, keys.lookupTag.begin());
-        std::copy_n(out.begin() + roster::TagSize, roster::KeySize, keys.rowKey.begin());
-    }
-    page_wipe(out.data(), int(out.size()));
+                                            length(roster::RowKeyLabel.size()), keys.lookupTag.data());
     if (!derived)
         throw RuntimeError::toolkitFailure(u"PBKDF2");
-    return keys;
 }
 
 bool WebSealing::openRecord(std::span<const std::uint8_t> rowKey, std::span<const std::uint8_t> nonce,

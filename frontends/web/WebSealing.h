@@ -9,8 +9,8 @@ namespace frontend {
 
 class WebSealing final : public roster::Sealing {
 public:
-    roster::PairKeys derivePairKeys(std::span<const std::uint8_t> pair, std::span<const std::uint8_t> salt,
-                                    std::uint32_t iterations) override;
+    void derivePairKeys(std::span<const std::uint8_t> pair, std::span<const std::uint8_t> salt,
+                        std::uint32_t iterations, roster::PairKeys& keys) override;
     bool openRecord(std::span<const std::uint8_t> rowKey, std::span<const std::uint8_t> nonce,
                     std::span<const std::uint8_t> associatedData, std::span<const std::uint8_t> sealed,
                     std::span<std::uint8_t> record) override;

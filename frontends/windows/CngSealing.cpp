@@ -66,23 +66,21 @@ void hmacSha256(const Provider& hmac, std::span<const std::uint8_t> key, std::st
 
 } // namespace
 
-roster::PairKeys CngSealing::derivePairKeys(std::span<const std::uint8_t> pair, std::span<const std::uint8_t> salt,
-                                            std::uint32_t iterations)
+void CngSealing::derivePairKeys(std::span<const std::uint8_t> pair, std::span<const std::uint8_t> salt,
+                                std::uint32_t iterations, roster::PairKeys& keys)
 {
     const Provider hmac(BCRYPT_SHA256_ALGORITHM, BCRYPT_ALG_HANDLE_HMAC_FLAG);
-    std::array<std::uint8_t, roster::KeySize> key{};
-    roster::PairKeys keys{};
-    const bool derived =
-        BCRYPT_SUCCESS(BCryptDeriveKeyPBKDF2(hmac.get(), input(pair), length(pair.size()), input(salt),
-                                             length(salt.size()), iterations, key.data(), length(key.size()), 0));
-    if (derived) {
-        hmacSha256(hmac, key, roster::LookupTagLabel, keys.lookupTag);
-        hmacSha256(hmac, key, roster::RowKeyLabel, keys.rowKey);
-    }
-    SecureZeroMemory(key.data(), key.size());
-    if (!derived)
+    // The pair's key is wiped however this ends, a failing HMAC included.
+    struct Key {
+        std::array<std::uint8_t, roster::KeySize> bytes{};
+        ~Key() { SecureZeroMemory(bytes.data(), bytes.size()); }
+    } key;
+    if (!BCRYPT_SUCCESS(BCryptDeriveKeyPBKDF2(hmac.get(), input(pair), length(pair.size()), input(salt),
+                                              length(salt.size()), iterations, key.bytes.data(),
+                                              length(key.bytes.size()), 0)))
         failed(u"BCryptDeriveKeyPBKDF2");
-    return keys;
+    hmacSha256(hmac, key.bytes, roster::LookupTagLabel, keys.lookupTag);
+    hmacSha256(hmac, key.bytes, roster::RowKeyLabel, keys.rowKey);
 }
 
 bool CngSealing::openRecord(std::span<const std::uint8_t> rowKey, std::span<const std::uint8_t> nonce,

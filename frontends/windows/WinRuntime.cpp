@@ -5,6 +5,8 @@
 #include "core/shell/Twips.h"
 #include "frontends/windows/Display.h"
 
+#include <algorithm>
+
 namespace frontend {
 
 namespace {
@@ -185,12 +187,23 @@ HWND WinRuntime::textBox(shell::FormId form, shell::ControlIndex control) const
     return box;
 }
 
+namespace {
+
+// A copy of a box's text, wiped when it goes: it may hold a candidate's numbers or name.
+struct WipedOnExit {
+    std::wstring& text;
+    ~WipedOnExit() { SecureZeroMemory(text.data(), text.capacity() * sizeof(wchar_t)); }
+};
+
+} // namespace
+
 std::u16string WinRuntime::controlText(shell::FormId form, shell::ControlIndex control)
 {
     HWND box = textBox(form, control);
     const int length = GetWindowTextLengthW(box);
     std::wstring text(std::size_t(length) + 1, L'\0');
     const int copied = length > 0 ? GetWindowTextW(box, text.data(), length + 1) : 0;
+    const WipedOnExit wipe{text}; // the caller has a copy of its own, which it wipes too
     if (copied < 0 || (length > 0 && copied == 0))
         throw RuntimeError::toolkitFailure(u"Text");
     return {reinterpret_cast<const char16_t*>(text.data()), std::size_t(copied)};
@@ -199,9 +212,20 @@ std::u16string WinRuntime::controlText(shell::FormId form, shell::ControlIndex c
 void WinRuntime::setControlText(shell::FormId form, shell::ControlIndex control, std::u16string_view text)
 {
     HWND box = textBox(form, control);
-    const std::wstring value = wideString(text);
+    std::wstring value = wideString(text);
+    const WipedOnExit wipe{value};
+    // An edit control keeps its text in one buffer, which a shorter text does not shrink and a longer one moves,
+    // leaving the old one freed as it was. So the buffer is first made room for any number a candidate types, and
+    // what was there is overwritten in place with spaces: nothing of an earlier candidate's numbers or name is left
+    // behind the new text's end, nor in a buffer that typing outgrew.
+    constexpr std::size_t TypingRoom = 64;
+    const std::size_t held = std::size_t(GetWindowTextLengthW(box));
+    const std::wstring blank(std::max({held, value.size(), TypingRoom}), L' ');
+    SetWindowTextW(box, blank.c_str());
     if (!SetWindowTextW(box, value.c_str()))
         throw RuntimeError::toolkitFailure(u"Text");
+    // Undo (Ctrl+Z, or the box's context menu) gives back no earlier text.
+    SendMessageW(box, EM_EMPTYUNDOBUFFER, 0, 0);
 }
 
 HWND WinRuntime::messageBoxOwner() const

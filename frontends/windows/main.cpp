@@ -12,14 +12,14 @@ namespace {
 // runs again.
 class BusyCursorSealing final : public frontend::CngSealing {
 public:
-    roster::PairKeys derivePairKeys(std::span<const std::uint8_t> pair, std::span<const std::uint8_t> salt,
-                                    std::uint32_t iterations) override
+    void derivePairKeys(std::span<const std::uint8_t> pair, std::span<const std::uint8_t> salt,
+                        std::uint32_t iterations, roster::PairKeys& keys) override
     {
         struct Restore {
             HCURSOR before = SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32514))); // IDC_WAIT
             ~Restore() { SetCursor(before); }
         } restore;
-        return CngSealing::derivePairKeys(pair, salt, iterations);
+        CngSealing::derivePairKeys(pair, salt, iterations, keys);
     }
 };
 

@@ -298,10 +298,17 @@ void TestQueryWindowProcedures::sealedRows()
     roster::setSealing(&sealing);
     const roster::SealedTable& sealed = roster::testing::SealedForTests;
     std::vector<roster::SealedRow> rows(sealed.rows.begin(), sealed.rows.end());
-    std::vector<std::uint8_t> record(rows[16].sealed.begin(), rows[16].sealed.end());
+    // The rows lie in a random order: row 17's position, found by its pair.
+    roster::CandidateRoster probe;
+    roster::useSealedRows(probe, sealed);
+    Int16Counter position;
+    roster::FindCandidate(probe, u16(m_table[17].id), u16(m_table[17].ticket), position);
+    QVERIFY(position <= roster::RowCount);
+    const std::size_t at = std::size_t(position - 1);
+    std::vector<std::uint8_t> record(rows[at].sealed.begin(), rows[at].sealed.end());
     record.back() ^= 0x40;
     if (altered)
-        rows[16].sealed = record;
+        rows[at].sealed = record;
     roster::SealedTable table = sealed;
     table.rows = rows;
     roster::useSealedRows(Form1::instance().Roster, table);
@@ -315,6 +322,13 @@ void TestQueryWindowProcedures::sealedRows()
         verifyResultState();
         QCOMPARE(q(p.text(2)), m_table[17].name);
         QCOMPARE(q(p.text(3)), m_table[17].score);
+        QCOMPARE(Form1::instance().Roster.openedRow, int(position));
+        // 继续查询 lets go of the opened row: the roster holds nothing of it any more.
+        p.click(Form1::Command1Row);
+        verifyEntryState();
+        QCOMPARE(Form1::instance().Roster.openedRow, 0);
+        QVERIFY(Form1::instance().Roster.CandidateName(position).empty());
+        QVERIFY(Form1::instance().Roster.Score(position).empty());
     } else {
         QCOMPARE(p.runtime.reportCaptions, std::vector<std::u16string>{u"工程1"});
         QCOMPARE(q(p.runtime.reports.at(0)), u"运行时错误 '321'：\n\n无效的文件格式（CandidateRoster）"_s);

@@ -52,8 +52,11 @@ private slots:
     void lookupAfterAFailedOneStartsAgain();
     void firstOfTwoMatchingRowsIsFound_data();
     void firstOfTwoMatchingRowsIsFound();
+    void sealedRowsLieInARandomOrder();
     void sealedLookupOpensOnlyTheRowFoundLast();
+    void alteredSealedRecordIsAnInvalidFileFormat_data();
     void alteredSealedRecordIsAnInvalidFileFormat();
+    void heldTextsAreWiped();
     void sealingKnownAnswers_data();
     void sealingKnownAnswers();
     void counterRaisesOverflowInsteadOfWrapping();
@@ -61,6 +64,10 @@ private slots:
 private:
     static void addTables();
     CandidateRoster& roster(Table table) { return table == Table::Plain ? m_roster : m_sealed; }
+    // Where a row of the table lies among the sealed rows, which are in a random order: found by its pair.
+    int sealedPosition(int row);
+    // The row the lookup should find: its number in the plain table, or its position among the sealed rows.
+    int expectedRow(Table table, int row) { return table == Table::Plain ? row : sealedPosition(row); }
 
     QList<TableRow> m_table;
     CandidateRoster m_roster;
@@ -76,6 +83,15 @@ void TestRoster::initTestCase()
     roster::fillIdNumbers(m_roster);
     roster::setSealing(&m_sealing);
     roster::useSealedRows(m_sealed, roster::testing::SealedForTests);
+}
+
+int TestRoster::sealedPosition(int row)
+{
+    CandidateRoster sealed;
+    roster::useSealedRows(sealed, roster::testing::SealedForTests);
+    Int16Counter CurrentRow;
+    roster::FindCandidate(sealed, u16(m_table[row].id), u16(m_table[row].ticket), CurrentRow);
+    return CurrentRow;
 }
 
 void TestRoster::addTables()
@@ -206,7 +222,12 @@ void TestRoster::lookup()
     Int16Counter CurrentRow;
     CurrentRow = -7;
     roster::FindCandidate(roster(table), u16(id), u16(ticket), CurrentRow);
-    QCOMPARE(int(CurrentRow), expected);
+    if (expected == roster::NotFound) {
+        QCOMPARE(int(CurrentRow), expected);
+        return;
+    }
+    QCOMPARE(int(CurrentRow), expectedRow(table, expected));
+    QCOMPARE(q(roster(table).CandidateName(CurrentRow)), m_table[expected].name);
 }
 
 void TestRoster::everyPairFindsItsRow_data()
@@ -219,12 +240,26 @@ void TestRoster::everyPairFindsItsRow()
     QFETCH(Table, table);
     CandidateRoster& searched = roster(table);
     Int16Counter CurrentRow;
+    QSet<int> found;
     for (int row = 1; row <= roster::RowCount; ++row) {
         roster::FindCandidate(searched, u16(m_table[row].id), u16(m_table[row].ticket), CurrentRow);
-        QCOMPARE(int(CurrentRow), row);
-        QCOMPARE(q(searched.CandidateName(row)), m_table[row].name);
-        QCOMPARE(q(searched.Score(row)), m_table[row].score);
+        if (table == Table::Plain)
+            QCOMPARE(int(CurrentRow), row);
+        QVERIFY(CurrentRow >= 1 && CurrentRow <= roster::RowCount);
+        QCOMPARE(q(searched.CandidateName(CurrentRow)), m_table[row].name);
+        QCOMPARE(q(searched.Score(CurrentRow)), m_table[row].score);
+        found.insert(CurrentRow);
     }
+    QCOMPARE(found.size(), roster::RowCount);
+}
+
+void TestRoster::sealedRowsLieInARandomOrder()
+{
+    // The roster's order is a ranking (group, highest score first); sealed, a row's position tells nothing of it.
+    int inPlace = 0;
+    for (int row = 1; row <= roster::RowCount; ++row)
+        inPlace += sealedPosition(row) == row;
+    QVERIFY2(inPlace < 10, qPrintable(u"%1 rows sealed at their own row number"_s.arg(inPlace)));
 }
 
 void TestRoster::lookupAfterAFailedOneStartsAgain_data()
@@ -239,7 +274,7 @@ void TestRoster::lookupAfterAFailedOneStartsAgain()
     roster::FindCandidate(roster(table), u16(m_table[200].id), u16(m_table[201].ticket), CurrentRow);
     QCOMPARE(int(CurrentRow), roster::NotFound);
     roster::FindCandidate(roster(table), u16(m_table[2].id), u16(m_table[2].ticket), CurrentRow);
-    QCOMPARE(int(CurrentRow), 2);
+    QCOMPARE(int(CurrentRow), expectedRow(table, 2));
 }
 
 void TestRoster::firstOfTwoMatchingRowsIsFound_data()
@@ -251,21 +286,24 @@ void TestRoster::firstOfTwoMatchingRowsIsFound()
 {
     QFETCH(Table, table);
     CandidateRoster twice = roster(table);
-    // Row 300 made a copy of row 30 (sealed: its tag, nonce and record, which name row 30 and so would not open as
-    // row 300).
+    // Row 300 made a copy of row 30. Sealed: the last position made a copy of the one where row 30 (or, if that lies
+    // last, row 31) lies; its tag, nonce and record, which name the earlier position and so would not open at the
+    // last.
     twice.TicketNumber(300) = std::u16string_view(u16(m_table[30].ticket));
     twice.IdNumber(300) = std::u16string_view(u16(m_table[30].id));
+    const int row = table == Table::Sealed && sealedPosition(30) == roster::RowCount ? 31 : 30;
+    const int first = expectedRow(table, row);
     std::vector<roster::SealedRow> rows(roster::testing::SealedForTests.rows.begin(),
                                         roster::testing::SealedForTests.rows.end());
-    rows[299] = rows[29];
+    rows[roster::RowCount - 1] = rows[std::size_t(first - 1)];
     roster::SealedTable copied = roster::testing::SealedForTests;
     copied.rows = rows;
     if (table == Table::Sealed)
         roster::useSealedRows(twice, copied);
     Int16Counter CurrentRow;
-    roster::FindCandidate(twice, u16(m_table[30].id), u16(m_table[30].ticket), CurrentRow);
-    QCOMPARE(int(CurrentRow), 30);
-    QCOMPARE(q(twice.CandidateName(30)), m_table[30].name);
+    roster::FindCandidate(twice, u16(m_table[row].id), u16(m_table[row].ticket), CurrentRow);
+    QCOMPARE(int(CurrentRow), first);
+    QCOMPARE(q(twice.CandidateName(first)), m_table[row].name);
 }
 
 void TestRoster::sealedLookupOpensOnlyTheRowFoundLast()
@@ -274,34 +312,57 @@ void TestRoster::sealedLookupOpensOnlyTheRowFoundLast()
     roster::useSealedRows(sealed, roster::testing::SealedForTests);
     for (int row = 0; row <= roster::RowCount + 1; ++row)
         QVERIFY(sealed.TicketNumber(row).empty() && sealed.IdNumber(row).empty() && sealed.CandidateName(row).empty());
+    const int five = sealedPosition(5), nine = sealedPosition(9), ten = sealedPosition(10);
     Int16Counter CurrentRow;
     roster::FindCandidate(sealed, u16(m_table[5].id), u16(m_table[5].ticket), CurrentRow);
-    QCOMPARE(q(sealed.Score(5)), m_table[5].score);
+    QCOMPARE(q(sealed.Score(five)), m_table[5].score);
     roster::FindCandidate(sealed, u16(m_table[9].id), u16(m_table[9].ticket), CurrentRow);
-    QCOMPARE(int(CurrentRow), 9);
-    QVERIFY(sealed.CandidateName(5).empty() && sealed.Score(5).empty());
+    QCOMPARE(int(CurrentRow), nine);
+    QVERIFY(sealed.CandidateName(five).empty() && sealed.Score(five).empty());
     roster::FindCandidate(sealed, u16(m_table[9].id), u16(m_table[10].ticket), CurrentRow);
     QCOMPARE(int(CurrentRow), roster::NotFound);
-    QVERIFY(sealed.CandidateName(9).empty() && sealed.Score(9).empty());
+    QVERIFY(sealed.CandidateName(nine).empty() && sealed.Score(nine).empty());
+    // The window lets go of a shown row when it goes back to entry: nothing is open any more.
+    roster::FindCandidate(sealed, u16(m_table[10].id), u16(m_table[10].ticket), CurrentRow);
+    QCOMPARE(q(sealed.CandidateName(ten)), m_table[10].name);
+    roster::forgetOpenedRow(sealed);
+    QCOMPARE(sealed.openedRow, 0);
+    QVERIFY(sealed.CandidateName(ten).empty() && sealed.Score(ten).empty());
+}
+
+void TestRoster::alteredSealedRecordIsAnInvalidFileFormat_data()
+{
+    QTest::addColumn<bool>("moved");
+    QTest::newRow("a byte of the record changed") << false;
+    QTest::newRow("the row moved to another position") << true;
 }
 
 void TestRoster::alteredSealedRecordIsAnInvalidFileFormat()
 {
+    QFETCH(bool, moved);
     const roster::SealedTable& original = roster::testing::SealedForTests;
-    std::vector<std::uint8_t> record(original.rows[16].sealed.begin(), original.rows[16].sealed.end());
+    const std::size_t at = std::size_t(sealedPosition(17) - 1);
+    std::vector<std::uint8_t> record(original.rows[at].sealed.begin(), original.rows[at].sealed.end());
     record[3] ^= 0x01;
     std::vector<roster::SealedRow> rows(original.rows.begin(), original.rows.end());
-    rows[16].sealed = record;
+    const std::size_t neighbour = at == 0 ? 1 : at - 1;
+    if (moved) // row 17 changes places with its neighbour, tag, nonce and record together
+        std::swap(rows[at], rows[neighbour]);
+    else
+        rows[at].sealed = record;
+    // A row that stays where it was.
+    const int other = moved && std::size_t(sealedPosition(18) - 1) == neighbour ? 19 : 18;
     roster::SealedTable altered = original;
     altered.rows = rows;
     CandidateRoster sealed;
     roster::useSealedRows(sealed, altered);
     Int16Counter CurrentRow;
     // Only the altered row's own pair opens it; every other lookup goes on as before.
-    roster::FindCandidate(sealed, u16(m_table[17].id), u16(m_table[18].ticket), CurrentRow);
+    roster::FindCandidate(sealed, u16(m_table[17].id), u16(m_table[other].ticket), CurrentRow);
     QCOMPARE(int(CurrentRow), roster::NotFound);
-    roster::FindCandidate(sealed, u16(m_table[18].id), u16(m_table[18].ticket), CurrentRow);
-    QCOMPARE(int(CurrentRow), 18);
+    roster::FindCandidate(sealed, u16(m_table[other].id), u16(m_table[other].ticket), CurrentRow);
+    QCOMPARE(int(CurrentRow), sealedPosition(other));
+    QCOMPARE(q(sealed.CandidateName(CurrentRow)), m_table[other].name);
     try {
         roster::FindCandidate(sealed, u16(m_table[17].id), u16(m_table[17].ticket), CurrentRow);
         QFAIL("an altered record must raise");
@@ -309,7 +370,62 @@ void TestRoster::alteredSealedRecordIsAnInvalidFileFormat()
         QCOMPARE(error.number(), int(RuntimeError::InvalidFileFormat));
         QCOMPARE(q(error.description()), u"无效的文件格式（CandidateRoster）"_s);
     }
-    QVERIFY(sealed.CandidateName(17).empty());
+    QCOMPARE(sealed.openedRow, 0);
+    for (int row = 1; row <= roster::RowCount; ++row)
+        QVERIFY(sealed.CandidateName(row).empty());
+}
+
+namespace {
+
+// Counts the wipes it is asked for, and does them, as the platform's library would.
+class CountingWipe final : public frontend::OpenSslSealing {
+public:
+    void wipe(std::span<std::uint8_t> bytes) override
+    {
+        wiped.emplace_back(bytes.begin(), bytes.end());
+        OpenSslSealing::wipe(bytes);
+        wipedAfter.emplace_back(bytes.begin(), bytes.end());
+    }
+    std::vector<std::vector<std::uint8_t>> wiped, wipedAfter;
+};
+
+bool holds(const std::vector<std::uint8_t>& bytes, const QString& text)
+{
+    const QByteArray utf16(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())).contains(utf16);
+}
+
+} // namespace
+
+void TestRoster::heldTextsAreWiped()
+{
+    // What held a typed or shown text is wiped before it goes: a held text (what the window reads from a box) and
+    // an opened name and score when the roster lets go of them.
+    CountingWipe counting;
+    roster::setSealing(&counting);
+    const int row = 40;
+    {
+        const roster::HeldText typed{u16(m_table[row].id)};
+        QCOMPARE(q(std::u16string_view(typed)), m_table[row].id);
+    }
+    QVERIFY(holds(counting.wiped.back(), m_table[row].id));
+    QVERIFY(!holds(counting.wipedAfter.back(), m_table[row].id));
+    QCOMPARE(std::count(counting.wipedAfter.back().begin(), counting.wipedAfter.back().end(), 0),
+             qsizetype(counting.wipedAfter.back().size()));
+
+    CandidateRoster sealed;
+    roster::useSealedRows(sealed, roster::testing::SealedForTests);
+    Int16Counter CurrentRow;
+    roster::FindCandidate(sealed, u16(m_table[row].id), u16(m_table[row].ticket), CurrentRow);
+    counting.wiped.clear();
+    roster::forgetOpenedRow(sealed);
+    const auto wipedText = [&](const QString& text) {
+        return std::any_of(counting.wiped.begin(), counting.wiped.end(),
+                           [&](const auto& bytes) { return holds(bytes, text); });
+    };
+    QVERIFY(wipedText(m_table[row].name));
+    QVERIFY(wipedText(m_table[row].score));
+    roster::setSealing(&m_sealing);
 }
 
 void TestRoster::sealingKnownAnswers_data()
@@ -339,7 +455,8 @@ void TestRoster::sealingKnownAnswers()
     QFETCH(QString, nonce);
     QFETCH(QString, record);
     QFETCH(QString, sealed);
-    const roster::PairKeys keys = m_sealing.derivePairKeys(bytes(pair), bytes(salt), iterations.toUInt());
+    roster::PairKeys keys{};
+    m_sealing.derivePairKeys(bytes(pair), bytes(salt), iterations.toUInt(), keys);
     QCOMPARE(std::vector(keys.lookupTag.begin(), keys.lookupTag.end()), bytes(lookupTag));
     QCOMPARE(std::vector(keys.rowKey.begin(), keys.rowKey.end()), bytes(rowKey));
     const std::array<std::uint8_t, 2> rowNumber{std::uint8_t(row.toUInt()), std::uint8_t(row.toUInt() >> 8)};

@@ -161,6 +161,33 @@ def case_wrong_pair(s, rows):
     check(s.app_proc.poll() is None, "program still running")
 
 
+def case_undo(s, rows):
+    """Undo (Ctrl+Z) in either input box gives back no earlier text: after 继续查询 has emptied the boxes of a found
+    pair, and after the wrong pair's message has emptied them."""
+    s.start_x()
+    q = s.start_app()
+    a, b, c = rows[30], rows[40], rows[50]
+
+    def undo_gives_nothing(when):
+        for box, what in ((TEXT_ID, "identity-card"), (TEXT_TICKET, "ticket")):
+            s.click(q, box)
+            s.key("ctrl+z")
+            s.key("ctrl+z")
+            text = s.read_box(box)
+            check(text == "", f"Ctrl+Z in the {what} box {when} gives back nothing (it gave {text!r})")
+
+    s.query_row(a)
+    s.click(q, BTN_AGAIN)
+    undo_gives_nothing("after 继续查询")
+    s.enter_pair(b["IdNumber"], c["TicketNumber"])
+    box = s.find_message_box(timeout=15)
+    poll(lambda: s.active_window() == box, 5, 0.01, "the message box to take the focus")
+    s.key("Return")
+    poll(lambda: not ((g := s.geometry(box)) and g.mapped), 5, 0.01, "the message box to close")
+    undo_gives_nothing("after the wrong pair's message")
+    check(s.app_proc.poll() is None, "program still running")
+
+
 def case_panel(s, rows):
     s.start_x()
     q = s.start_app()
@@ -520,31 +547,97 @@ def case_wayland(s, rows):
 
 def case_sealed_memory(s, rows):
     """The program built for publishing holds none of the roster's texts in its memory while it waits for a query; after
-    a lookup, that one row's texts and no other's."""
+    a lookup, that one row's texts and no other's; after 继续查询, and after another lookup, nothing of the earlier row;
+    after a wrong pair, nothing of the numbers typed nor of the row shown before. On Linux it runs as another user than
+    the test, who cannot read its memory: it has made itself non-dumpable (the dump is taken as root, which may). Under
+    Wine the dump is of the Linux process in which Wine runs the program: its heap, the edit controls' buffers included."""
     sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "sealing"))
     import roster_texts
+    from memory_image import live_memory_image, mappings
     check(shutil.which("gcore") is not None, "gcore is installed (package gdb)")
     table = [{"TicketNumber": r["TicketNumber"], "CandidateName": r["CandidateName"], "IdNumber": r["IdNumber"]}
              for r in rows]
     s.start_x()
-    s.start_app()
+    windows = isinstance(s, windows_target.WineSession)
+    if windows:
+        s.start_app()
+        # Wine runs the program in the process it was started as.
+        pid = s.app_proc.pid
+        own = os.path.realpath(s.app)
+        check(any(path and os.path.realpath(path) == own for _, _, path in mappings(pid)),
+              f"the Wine process {pid} maps the program")
+    else:
+        check(os.geteuid() == 0, "the case runs as root, which alone may dump a program that made itself non-dumpable")
+        # As an ordinary user: its own user's processes may not read a non-dumpable program's memory either.
+        user = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"]
+        home = os.path.join(s.tmp, "user")
+        os.mkdir(home, 0o700)
+        os.chown(home, 65534, 65534)
+        os.chmod(s.tmp, 0o755)
+        s.start_app(prefix=user, env={"HOME": home, "XDG_RUNTIME_DIR": home})
+        pid = s.app_pid
+        probe = subprocess.run(user + ["/usr/bin/python3", "-c", f"open('/proc/{pid}/mem', 'rb').read(1)"],
+                               capture_output=True, text=True)
+        check(probe.returncode != 0 and "Permission denied" in probe.stderr,
+              f"a process of the program's own user cannot open its memory ({probe.stderr.strip()[-80:]!r})")
+
+    def give_back_clipboard():
+        # The Linux harness reads a box through the clipboard; a sentinel takes the clipboard back, as another copy
+        # would. The Windows one reads it with WM_GETTEXT.
+        if not windows:
+            s.put_sentinel()
+
+    def texts_in_memory():
+        image = live_memory_image(pid, s.app) if windows else memory_image(pid, s.app, s.tmp)
+        return roster_texts.find(image, table, remnants=True)
+
+    def rows_found(found):
+        return {r for _, r, _, _ in found}
+
     time.sleep(0.3)   # a few ticks: the panel exists too
-    found = roster_texts.find(memory_image(s.app_pid, s.app, s.tmp), table)
+    found = texts_in_memory()
     check(not found, f"no roster text in the memory of the waiting program ({found[:3]})")
-    row = 58
-    s.query_row(rows[row - 1])
-    found = roster_texts.find(memory_image(s.app_pid, s.app, s.tmp), table)
-    others = [f for f in found if f[1] != row]
+    a, b, c = 58, 203, 121
+    s.query_row(rows[a - 1])
+    give_back_clipboard()
+    found = texts_in_memory()
+    others = [f for f in found if f[1] != a]
     check(not others, f"after the lookup no other row's text is in memory ({others[:3]})")
     # The search sees what is there: the numbers typed and the name shown.
-    check({column for column, r, _, _ in found if r == row} == {"TicketNumber", "CandidateName", "IdNumber"},
+    check({column for column, r, _, _ in found if r == a} == {"TicketNumber", "CandidateName", "IdNumber"},
           f"the looked-up row's texts are found in memory ({found})")
+
+    log("继续查询, then another row")
+    s.click(s.query, BTN_AGAIN)
+    poll(lambda: s.read_box(TEXT_ID) == "", 5, 0.05, "继续查询 to empty the boxes")
+    found = texts_in_memory()
+    check(not found, f"after 继续查询 nothing of the earlier row is in memory ({found})")
+    s.query_row(rows[b - 1])
+    give_back_clipboard()
+    found = texts_in_memory()
+    check(a not in rows_found(found), f"after 继续查询 and another lookup nothing of the earlier row is in memory "
+                                      f"({[f for f in found if f[1] == a]})")
+    check(rows_found(found) <= {b}, f"nothing of any other row either ({[f for f in found if f[1] != b][:3]})")
+    check({column for column, r, _, _ in found if r == b} >= {"CandidateName"},
+          f"the row shown now is found in memory ({found})")
+
+    log("继续查询, then a wrong pair: the shown row's identity number with another row's ticket")
+    s.click(s.query, BTN_AGAIN)
+    s.enter_pair(rows[b - 1]["IdNumber"], rows[c - 1]["TicketNumber"])
+    box = s.find_message_box(timeout=15)
+    poll(lambda: s.active_window() == box, 5, 0.01, "the message box to take the focus")
+    s.key("Return")
+    poll(lambda: not ((g := s.geometry(box)) and g.mapped), 5, 0.01, "the message box to close")
+    found = texts_in_memory()
+    check(not found, f"after the wrong pair's message nothing of the typed numbers nor of the earlier row is in "
+                     f"memory ({found})")
 
 
 CASES = {
     "startup": case_startup,
     "query": case_query,
     "wrong_pair": case_wrong_pair,
+    "undo": case_undo,
     "panel": case_panel,
     "drag": case_drag,
     "close_entry": case_close_entry,

@@ -56,3 +56,37 @@ def memory_image(pid, program, tmp):
                 kept.append(GAP)
         kept.append(GAP)
     return b"".join(kept)
+
+
+def live_memory_image(pid, program):
+    """The same pieces read from /proc/PID/mem while the process runs, without stopping it: for a Wine process, which
+    a debugger's attach can leave hanging among its many threads. Readable anonymous memory and the program's own
+    mappings."""
+    own = os.path.realpath(program)
+    kept = []
+    with open(f"/proc/{pid}/maps") as f:
+        regions = [line.split(maxsplit=5) for line in f]
+    fd = os.open(f"/proc/{pid}/mem", os.O_RDONLY)
+    try:
+        for parts in regions:
+            if not parts[1].startswith("r"):
+                continue
+            path = parts[5].strip() if len(parts) > 5 else ""
+            if path.startswith("/") and os.path.realpath(path) != own:
+                continue
+            if path.startswith("[") and path not in ("[heap]", "[stack]"):
+                continue   # [vvar], [vdso], [vsyscall]: the kernel's
+            start, end = (int(x, 16) for x in parts[0].split("-"))
+            for page in range(start, end, PAGE):
+                try:
+                    chunk = os.pread(fd, PAGE, page)
+                except OSError:
+                    chunk = b""
+                if chunk and chunk.count(0) != len(chunk):
+                    kept.append(chunk)
+                elif kept and kept[-1] != GAP:
+                    kept.append(GAP)
+            kept.append(GAP)
+    finally:
+        os.close(fd)
+    return b"".join(kept)

@@ -189,5 +189,30 @@ class GeneratorTest(unittest.TestCase):
             self.assertEqual(path.read_bytes(), TABLE.read_bytes())
 
 
+class PlainBuildWarningTest(unittest.TestCase):
+    """A plain build warns at configure time when its table is not the shipped synthetic one."""
+
+    def configure_step(self, table):
+        return subprocess.run(["cmake", f"-DROSTER_TABLE={table}", "-P",
+                               str(REPO_ROOT / "cmake" / "PlainRosterWarning.cmake")], capture_output=True, text=True)
+
+    def test_shipped_table_gives_no_warning(self):
+        r = self.configure_step(TABLE)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertNotIn("Warning", r.stderr)
+
+    def test_any_other_table_names_the_sealed_build(self):
+        with tempfile.TemporaryDirectory() as directory:
+            other = Path(directory) / "candidates.tsv"
+            other.write_bytes(TABLE.read_bytes().replace(b"\t100\n", b"\t99.5\n", 1))
+            self.assertNotEqual(other.read_bytes(), TABLE.read_bytes())
+            r = self.configure_step(other)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertIn("CMake Warning", r.stderr)
+        text = " ".join(r.stderr.split())
+        self.assertIn("anyone with a copy of this program can list every candidate", text)
+        self.assertIn("tools/build.sh --sealed", text)
+
+
 if __name__ == "__main__":
     unittest.main()

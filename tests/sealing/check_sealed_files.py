@@ -12,6 +12,7 @@ Usage: check_sealed_files.py --roster TABLE --plain FILE... --sealed FILE... [--
 import argparse
 import base64
 import binascii
+import hashlib
 import io
 import os
 import re
@@ -60,6 +61,31 @@ def contents(path, data=None):
     return parts
 
 
+def published_as_sealed(path):
+    """What is wrong with how a sealed package is published: its file name, the folder inside a zip, and the SHA-256
+    file beside it; [] when nothing is."""
+    name = os.path.basename(path)
+    wrong = []
+    stem = name[:-len(".zip")] if name.endswith(".zip") else name.split("_")[0]
+    if not stem.endswith("-sealed"):
+        wrong.append(f"{name}: the file name does not say it is sealed")
+    if name.endswith(".zip"):
+        with zipfile.ZipFile(path) as archive:
+            folders = {member.split("/")[0] for member in archive.namelist()}
+        if folders != {stem}:
+            wrong.append(f"{name}: the folder inside is {sorted(folders)}, not {stem}")
+    try:
+        with open(path + ".sha256", encoding="ascii") as f:
+            listed = f.read().split()
+    except OSError:
+        return wrong + [f"{name}: no {name}.sha256 beside it"]
+    with open(path, "rb") as f:
+        digest = hashlib.sha256(f.read()).hexdigest()
+    if listed != [digest, name]:
+        wrong.append(f"{name}.sha256 holds {listed}, not the file's hash and name")
+    return wrong
+
+
 def pack_deb(build_dir, scratch):
     out = os.path.join(scratch, "deb")
     subprocess.run(["cpack", "-G", "DEB", "--config", os.path.join(build_dir, "CPackConfig.cmake"), "-B", out],
@@ -100,6 +126,11 @@ def main():
                 failures += not ok
                 print(f"{'ok' if ok else 'FAIL'}: {os.path.basename(path)} with the table added in base64 shows "
                       f"{len(found)} of the {every} texts to this search")
+            if path.endswith((".zip", ".deb")):
+                wrong = published_as_sealed(path)
+                failures += bool(wrong)
+                print("\n".join(f"FAIL: {w}" for w in wrong) or f"ok: {os.path.basename(path)} is named sealed, "
+                      "with its SHA-256 file beside it")
             for name, data in contents(path):
                 hits = roster_texts.find(data, rows)
                 if hits:

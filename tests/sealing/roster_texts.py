@@ -22,18 +22,22 @@ def read_rows(path):
     return [dict(zip(header, line.split("\t"))) for line in lines[1:] if line]
 
 
-def texts_of(rows):
-    """{text: (column, row number)} for the ticket numbers, names and identity numbers."""
+def texts_of(rows, remnants=False):
+    """{text: (column, row number)} for the ticket numbers, names and identity numbers; with `remnants`, also each
+    number less its first character, which is what a buffer keeps of a text once a shorter one (the empty text and its
+    terminating zero) is written over its start."""
     found = {}
     for number, row in enumerate(rows, 1):
         for column in ("TicketNumber", "CandidateName", "IdNumber"):
             found[row[column]] = (column, number)
+            if remnants and column != "CandidateName":
+                found[row[column][1:]] = (column, number)
     return found
 
 
-def find(data, rows):
+def find(data, rows, remnants=False):
     """[(column, row number, text, encoding)] of every roster text in `data`, each text once per encoding."""
-    wanted = texts_of(rows)
+    wanted = texts_of(rows, remnants)
     lengths = sorted({len(text) for text in wanted})
     hits = set()
     for encoding, codec, offsets in CODECS:

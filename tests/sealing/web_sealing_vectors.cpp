@@ -66,7 +66,8 @@ int checkVectors(const char* path)
             ++failures;
             continue;
         }
-        const roster::PairKeys keys = sealing.derivePairKeys(hex(f[2]), hex(f[3]), std::uint32_t(std::stoul(f[4])));
+        roster::PairKeys keys{};
+        sealing.derivePairKeys(hex(f[2]), hex(f[3]), std::uint32_t(std::stoul(f[4])), keys);
         const unsigned row = unsigned(std::stoul(f[7]));
         const Bytes rowNumber{std::uint8_t(row), std::uint8_t(row >> 8)};
         Bytes record(hex(f[9]).size());

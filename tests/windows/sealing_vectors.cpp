@@ -71,7 +71,8 @@ int checkVectors(const char* path)
             ++failures;
             continue;
         }
-        const roster::PairKeys keys = sealing.derivePairKeys(hex(f[2]), hex(f[3]), std::uint32_t(std::stoul(f[4])));
+        roster::PairKeys keys{};
+        sealing.derivePairKeys(hex(f[2]), hex(f[3]), std::uint32_t(std::stoul(f[4])), keys);
         const unsigned row = unsigned(std::stoul(f[7]));
         const Bytes rowNumber{std::uint8_t(row), std::uint8_t(row >> 8)};
         Bytes record(hex(f[9]).size());
@@ -108,7 +109,8 @@ int main(int argc, char** argv)
             frontend::CngSealing sealing;
             const Bytes pair(76, 0x31), salt(roster::SaltSize, 0x5a);
             const auto start = std::chrono::steady_clock::now();
-            sealing.derivePairKeys(pair, salt, std::uint32_t(std::stoul(argv[2])));
+            roster::PairKeys keys{};
+            sealing.derivePairKeys(pair, salt, std::uint32_t(std::stoul(argv[2])), keys);
             const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
             std::printf("%.3f\n", took.count());
             return 0;
