@@ -18,6 +18,7 @@ import shutil
 import signal
 import subprocess
 import sys
+import threading
 import time
 
 import windows_target
@@ -260,6 +261,30 @@ def case_drag(s, rows):
     drag_title_bar(s, q, p, [(-60, 30), (90, 70)])
     p = s.show_panel()
     check_docked(s, q, p, " shown again after a drag while hidden")
+    check(s.app_proc.poll() is None, "program still running")
+
+
+def case_late_frame(s, rows):
+    """A window manager that has fallen behind (a busy machine, a desktop still starting) frames the window seconds
+    after the program showed it, and answers no request for the frame meanwhile: the panel, loaded at the first
+    tick, is still as high as the framed window."""
+    s.start_x()
+    wm = s.wm_proc.pid
+    os.kill(wm, signal.SIGSTOP)
+
+    def stand_still():
+        try:
+            poll(lambda: s.windows_by_name(TITLE), 20, 0.02, "the program to make its window")
+            time.sleep(4)   # the manager stands still this long after the window was shown
+        finally:
+            os.kill(wm, signal.SIGCONT)
+    stall = threading.Thread(target=stand_still)
+    stall.start()
+    try:
+        q = s.start_app()
+    finally:
+        stall.join()
+    check_docked(s, q, s.show_panel())
     check(s.app_proc.poll() is None, "program still running")
 
 
@@ -545,6 +570,7 @@ CASES = {
     "wrong_pair": case_wrong_pair,
     "panel": case_panel,
     "drag": case_drag,
+    "late_frame": case_late_frame,
     "close_entry": case_close_entry,
     "close_result_panel": case_close_result_panel,
     "exit_button": case_exit_button,
