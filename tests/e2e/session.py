@@ -262,11 +262,15 @@ def drag_title_bar(s, q, p, steps, off_screen=False):
         x, y = press[0] + 12, press[1]
         s.run("xdotool", "mousemove", str(x), str(y))
         if s.first_motion_moves:
-            # Windows' move loop follows from the press on. Under Wine a motion that comes before the loop has
-            # taken its starting point is applied twice (seen at 144 dpi, where the press repaints more): wait for
-            # the loop to have moved the window by the first motion before the next.
+            # Windows' move loop and KWin follow from the first motion on. Under Wine a motion that comes before the
+            # loop has taken its starting point is applied twice (seen at 144 dpi, where the press repaints more):
+            # wait for the window to have moved by the first motion before the next.
             poll(lambda: ((g := s.outer(q)).x, g.y) == (o.x + 12, o.y), 3, 0.002,
                  "the move loop to follow the first motion")
+        else:
+            # A person sees the window follow the hand; a test sends one motion per step, which moves the window
+            # only if the manager has taken the drag before it arrives (see X11Session.wm_sync).
+            s.wm_sync()
         for dx, dy in steps:
             x, y = x + dx, y + dy
             want_window = (o.x + x - press[0], o.y + y - press[1])
