@@ -33,6 +33,31 @@ KEEP_CLIENT_MOVES_ON_SCREEN = {"mutter"}
 FIRST_MOTION_MOVES = {"kwin"}
 
 
+def xlib():
+    """libX11 for the two questions no X tool asks: whether the window manager has handled its events, and whether
+    anybody holds the pointer."""
+    x11 = ctypes.CDLL("libX11.so.6")
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x11.XDefaultRootWindow.restype = ctypes.c_ulong
+    x11.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+    x11.XCreateSimpleWindow.restype = ctypes.c_ulong
+    x11.XCreateSimpleWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong] + [ctypes.c_int] * 2 + \
+        [ctypes.c_uint] * 3 + [ctypes.c_ulong] * 2
+    x11.XInternAtom.restype = ctypes.c_ulong
+    x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    x11.XSelectInput.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_long]
+    x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
+    x11.XPending.argtypes = x11.XConnectionNumber.argtypes = x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    x11.XNextEvent.argtypes = [ctypes.c_void_p, ctypes.c_void_p]
+    x11.XFlush.argtypes = [ctypes.c_void_p]
+    x11.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+    x11.XGrabPointer.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_uint, ctypes.c_int,
+                                 ctypes.c_int, ctypes.c_ulong, ctypes.c_ulong, ctypes.c_ulong]
+    x11.XUngrabPointer.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+    return x11
+
+
 class X11Session(Session):
     """One X display with a window manager, the program under test and the helper processes around it."""
 
@@ -120,21 +145,7 @@ class X11Session(Session):
         that starts a title-bar drag, takes the next motion queued behind it into the same one, so the move starts
         at that next motion and the window follows only a motion that comes after it. A person's hand keeps moving;
         a test's single motion must wait for the manager to have taken the drag."""
-        x11 = ctypes.CDLL("libX11.so.6")
-        x11.XOpenDisplay.restype = ctypes.c_void_p
-        x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
-        x11.XDefaultRootWindow.restype = ctypes.c_ulong
-        x11.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
-        x11.XCreateSimpleWindow.restype = ctypes.c_ulong
-        x11.XCreateSimpleWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong] + [ctypes.c_int] * 2 + \
-            [ctypes.c_uint] * 3 + [ctypes.c_ulong] * 2
-        x11.XInternAtom.restype = ctypes.c_ulong
-        x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
-        x11.XSelectInput.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_long]
-        x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
-        x11.XPending.argtypes = x11.XConnectionNumber.argtypes = x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
-        x11.XNextEvent.argtypes = [ctypes.c_void_p, ctypes.c_void_p]
-        x11.XFlush.argtypes = [ctypes.c_void_p]
+        x11 = xlib()
         dpy = x11.XOpenDisplay(self.display.encode())
         if not dpy:
             raise Failure(f"cannot open display {self.display}")
@@ -165,6 +176,33 @@ class X11Session(Session):
                 select.select([x11.XConnectionNumber(dpy)], [], [], left)
         finally:
             x11.XCloseDisplay(dpy)
+
+    def pointer_free(self, timeout=10):
+        """Returns once no client holds the pointer: a window manager ends a drag it has been handling, and gives
+        the pointer back, only once it has handled the release. A click that comes before goes to the manager
+        (KWin takes it into the ended move), not to the window under the pointer; a person sees the drag end first."""
+        x11 = xlib()
+        dpy = x11.XOpenDisplay(self.display.encode())
+        if not dpy:
+            raise Failure(f"cannot open display {self.display}")
+        try:
+            root = x11.XDefaultRootWindow(dpy)
+            deadline = time.monotonic() + timeout
+            while True:
+                # GrabSuccess, else AlreadyGrabbed or GrabFrozen: held by another client. Given back at once.
+                if x11.XGrabPointer(dpy, root, 0, 0, 1, 1, 0, 0, 0) == 0:
+                    x11.XUngrabPointer(dpy, 0)
+                    x11.XSync(dpy, 0)
+                    return
+                if time.monotonic() > deadline:
+                    raise Failure(f"timed out after {timeout} s waiting for {self.wm} to give the pointer back")
+                time.sleep(0.005)
+        finally:
+            x11.XCloseDisplay(dpy)
+
+    def click(self, wid, pos):
+        self.pointer_free()
+        super().click(wid, pos)
 
     # --- X queries -----------------------------------------------------------------------------------------------
 
