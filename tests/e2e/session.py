@@ -173,6 +173,9 @@ class Session:
 
     # --- input and screenshots, on the session's X display ------------------------------------------------------
 
+    def drag_ended(self):
+        """Returns once whatever moved a window dragged by its title bar is done with the drag (see X11Session)."""
+
     def click(self, wid, pos):
         g = self.geometry(wid)
         self.run("xdotool", "mousemove", str(g.x + round(pos[0] * self.scale)), str(g.y + round(pos[1] * self.scale)),
@@ -296,6 +299,7 @@ def drag_title_bar(s, q, p, steps, off_screen=False):
             log(f"  ok: button held, window dragged to {want_window}, panel at {want_panel}")
     finally:
         s.run("xdotool", "mouseup", "1")
+    s.drag_ended()
     log(f"panel follow delays during the drag (ms): {', '.join(f'{d:.0f}' for d in delays)}")
 
 

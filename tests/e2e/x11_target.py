@@ -200,9 +200,7 @@ class X11Session(Session):
         finally:
             x11.XCloseDisplay(dpy)
 
-    def click(self, wid, pos):
-        self.pointer_free()
-        super().click(wid, pos)
+    drag_ended = pointer_free
 
     # --- X queries -----------------------------------------------------------------------------------------------
 
