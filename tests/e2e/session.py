@@ -173,6 +173,9 @@ class Session:
 
     # --- input and screenshots, on the session's X display ------------------------------------------------------
 
+    def wm_sync(self):
+        """Returns once the window manager has handled the events before (see X11Session); Wine runs none."""
+
     def drag_ended(self):
         """Returns once whatever moved a window dragged by its title bar is done with the drag (see X11Session)."""
 
@@ -267,6 +270,8 @@ def drag_title_bar(s, q, p, steps, off_screen=False):
     ext = s.frame_extents(q)
     press = (o.x + o.w // 3, o.y + ext[2] // 2)   # on the title bar, clear of its buttons
     s.run("xdotool", "mousemove", str(press[0]), str(press[1]))
+    # A person presses once the screen has settled: the manager done with the window shown or the click before.
+    s.wm_sync()
     s.run("xdotool", "mousedown", "1")
     delays = []
     try:
