@@ -240,6 +240,10 @@ class WineSession(Session):
         return focused["text"]
 
     def find_message_box(self, timeout=5):
+        # Reading the window's boxes asks the program's thread, which answers once it is back at its messages: the
+        # click has been handled, a sealed lookup (seconds on a busy machine) included, and the box is up.
+        self.controls(self.query)
+
         def visible_box():
             return next((w["hwnd"] for w in self.windows() if w["class"] == wine.BOX_CLASS and w["visible"] and
                          w["text"] == BOX_TITLE and w["pid"] == self.app_pid), None)
