@@ -139,14 +139,9 @@ class WineSession(Session):
             return r.returncode, *(f.read().decode("utf-8", errors="replace") for f in (out, err))
 
     def tool(self, *args):
-        # Wine's errors are kept (on stderr, apart from the tool's output) so that a start that fails says why.
+        # Not run again when it fails: a tool that does not start is a fault of the set-up to be seen. Wine's errors
+        # are kept (on stderr, apart from the tool's output) so that such a start says why.
         rc, text, said = self.wine_run(self.tool_exe, *args, debug="err+all")
-        if rc and not text:
-            # The tool never reached its first line: now and then Wine's loader fails to start a process at all
-            # (status 1, nothing printed). That says nothing about the program under test, so once more.
-            print(f"  note: wintool {' '.join(args)} did not start (status {rc}; Wine said {said[-300:]!r}); "
-                  "running it again")
-            rc, text, said = self.wine_run(self.tool_exe, *args, debug="err+all")
         try:
             data = json.loads(text)
         except json.JSONDecodeError:
