@@ -146,8 +146,8 @@ class X11Session(Session):
         that starts a title-bar drag, takes the next motion queued behind it into the same one, so the move starts
         at that next motion and the window follows only a motion that comes after it. A person's hand keeps moving;
         a test's single motion must wait for the manager to have taken the drag."""
-        if self.wm in NO_FRAME_REQUESTS:
-            return
+        if self.wm in NO_FRAME_REQUESTS or self.wm_proc is None or self.wm_proc.poll() is not None:
+            return   # no manager to wait for
         x11 = xlib()
         dpy = x11.XOpenDisplay(self.display.encode())
         if not dpy:
@@ -204,6 +204,13 @@ class X11Session(Session):
             x11.XCloseDisplay(dpy)
 
     drag_ended = pointer_free
+
+    def click(self, wid, pos):
+        # A manager that takes a click on a window for itself first (to focus or raise it) holds the press until it
+        # lets it through, and keys typed meanwhile reach the box that had the focus before: a person types once the
+        # click has put the caret where it was aimed.
+        super().click(wid, pos)
+        self.wm_sync()
 
     # --- X queries -----------------------------------------------------------------------------------------------
 
