@@ -26,10 +26,11 @@ using namespace std::chrono_literals;
 
 template <class T> using Reply = std::unique_ptr<T, decltype(&std::free)>;
 
-// A manager that is still starting up on a busy machine may take a second or more to answer a request; one that
-// runs frames a newly shown window within milliseconds.
+// A manager that is still starting up on a busy machine may take a second or more to answer a request. One that
+// runs frames a newly shown window within milliseconds, or seconds on a busy machine; the patience is for a manager
+// that says it sets the frame property and never does.
 constexpr auto RequestPatience = 3s;
-constexpr auto FramingPatience = 1s;
+constexpr auto FramingPatience = 10s;
 
 void (*g_frameChanged)(QWidget&) = nullptr;
 
@@ -198,18 +199,14 @@ public:
     // wait run out is not waited for again on this connection: the user-interface thread stands still meanwhile.
     std::optional<QMargins> awaitExtents(xcb_window_t window, std::chrono::steady_clock::duration patience)
     {
-        if (m_waitedInVain)
-            return std::nullopt;
-        const auto deadline = std::chrono::steady_clock::now() + patience;
-        std::chrono::microseconds pause = 100us;
-        do {
-            if (const std::optional<QMargins> extents = readExtents(window))
-                return extents;
-            std::this_thread::sleep_for(pause);
-            pause = std::min<std::chrono::microseconds>(pause * 3 / 2, 5ms);
-        } while (std::chrono::steady_clock::now() < deadline);
-        m_waitedInVain = true;
-        return std::nullopt;
+        return await(window, patience, m_waitedInVain);
+    }
+
+    // The frame of a window shown and not framed yet, once the manager has framed it: as long as the manager runs,
+    // however busy it is, unless it lets the generous patience run out.
+    std::optional<QMargins> awaitFraming(xcb_window_t window)
+    {
+        return await(window, FramingPatience, m_framedInVain);
     }
 
     // Whether a running manager takes _NET_MOVERESIZE_WINDOW; asked again only after the manager has changed.
@@ -325,12 +322,35 @@ private:
                 Qt::QueuedConnection);
     }
 
+    std::optional<QMargins> await(xcb_window_t window, std::chrono::steady_clock::duration patience, bool& inVain)
+    {
+        if (inVain)
+            return std::nullopt;
+        const auto deadline = std::chrono::steady_clock::now() + patience;
+        auto nextCheck = std::chrono::steady_clock::now() + 100ms;
+        std::chrono::microseconds pause = 100us;
+        do {
+            if (const std::optional<QMargins> extents = readExtents(window))
+                return extents;
+            if (std::chrono::steady_clock::now() > nextCheck) {
+                if (!managerRunning())
+                    return std::nullopt; // it ended: nobody will frame the window
+                nextCheck = std::chrono::steady_clock::now() + 100ms;
+            }
+            std::this_thread::sleep_for(pause);
+            pause = std::min<std::chrono::microseconds>(pause * 3 / 2, 5ms);
+        } while (std::chrono::steady_clock::now() < deadline);
+        inVain = true;
+        return std::nullopt;
+    }
+
     xcb_connection_t* const m_c;
     xcb_ewmh_connection_t m_ewmh{};
     bool m_ready = false;
     int m_screen = 0;
     xcb_window_t m_root = XCB_WINDOW_NONE;
     bool m_waitedInVain = false;
+    bool m_framedInVain = false;
     xcb_window_t m_checkWindow = XCB_WINDOW_NONE;
     bool m_movesKnown = false;
     bool m_moves = false;
@@ -438,10 +458,12 @@ std::optional<QMargins> frameExtents(QWidget& window)
         w.asked = true;
         w.foretold = requestFrameExtents(window);
     } else if (w.asked && !w.foretold && !w.framingAwaited && shownAndWhole(window)) {
-        // Shown, but the manager neither told the frame before nor has framed the window yet.
+        // Shown, but the manager neither told the frame before (KWin takes no request, a busy manager may not answer
+        // in time) nor has framed the window yet. Until it does, the outer size read would be the client area's,
+        // and a window sized from it, the panel at its load, would keep that size: wait for the frame.
         w.framingAwaited = true;
-        if (s->managerRunning())
-            w.extents = s->awaitExtents(id, FramingPatience);
+        if (s->managerRunning() && s->managerSupports(s->ewmh()->_NET_FRAME_EXTENTS))
+            w.extents = s->awaitFraming(id);
     }
     return w.extents ? w.extents : w.foretold.value_or(QMargins());
 }

@@ -29,9 +29,10 @@ bool prepareToolkit();
 std::optional<QMargins> requestFrameExtents(QWidget& window);
 
 // The frame around `window` as the window manager says now (_NET_FRAME_EXTENTS, followed as it changes), in device
-// pixels. Before the window is first shown, the manager is asked ahead of time; a window shown but not yet framed
-// by a running manager is given a moment to be framed. Zero where there is no frame or it cannot be known; nullopt
-// only where the platform is not X11.
+// pixels. Before the window is first shown, the manager is asked ahead of time; for a window shown but not yet
+// framed, a running manager that sets the frame property is waited for until it has framed the window, however
+// long a busy machine makes that. Zero where there is no frame or it cannot be known; nullopt only where the
+// platform is not X11.
 std::optional<QMargins> frameExtents(QWidget& window);
 
 // Calls `handler` for a window of ours, from the event loop, after the window manager has changed its frame.

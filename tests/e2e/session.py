@@ -173,6 +173,12 @@ class Session:
 
     # --- input and screenshots, on the session's X display ------------------------------------------------------
 
+    def wm_sync(self):
+        """Returns once the window manager has handled the events before (see X11Session); Wine runs none."""
+
+    def drag_ended(self):
+        """Returns once whatever moved a window dragged by its title bar is done with the drag (see X11Session)."""
+
     def click(self, wid, pos):
         g = self.geometry(wid)
         self.run("xdotool", "mousemove", str(g.x + round(pos[0] * self.scale)), str(g.y + round(pos[1] * self.scale)),
@@ -238,6 +244,15 @@ class Session:
 
 def check_docked(s, q, p, what=""):
     """The panel flush against the query window's outer right edge, as high as it and half as wide (device pixels)."""
+    def placed():
+        o, pg = s.outer(q), s.geometry(p)
+        return (pg.x, pg.y) == s.panel_place(o.x + o.w, o.y, pg.w, pg.h)
+    # A window that has just moved (put back at the centre once a manager framed it after mapping it, as KWin does)
+    # has the panel follow at the program's next tick: wait for that, then judge.
+    try:
+        poll(placed, 2, 0.01, "the panel to follow the window")
+    except Failure:
+        pass   # the checks below say where it stands
     o, pg = s.outer(q), s.geometry(p)
     log(f"query outer {o}, panel {pg}{what}")
     right, top = s.panel_place(o.x + o.w, o.y, pg.w, pg.h)
@@ -255,6 +270,8 @@ def drag_title_bar(s, q, p, steps, off_screen=False):
     ext = s.frame_extents(q)
     press = (o.x + o.w // 3, o.y + ext[2] // 2)   # on the title bar, clear of its buttons
     s.run("xdotool", "mousemove", str(press[0]), str(press[1]))
+    # A person presses once the screen has settled: the manager done with the window shown or the click before.
+    s.wm_sync()
     s.run("xdotool", "mousedown", "1")
     delays = []
     try:
@@ -262,11 +279,15 @@ def drag_title_bar(s, q, p, steps, off_screen=False):
         x, y = press[0] + 12, press[1]
         s.run("xdotool", "mousemove", str(x), str(y))
         if s.first_motion_moves:
-            # Windows' move loop follows from the press on. Under Wine a motion that comes before the loop has
-            # taken its starting point is applied twice (seen at 144 dpi, where the press repaints more): wait for
-            # the loop to have moved the window by the first motion before the next.
+            # Windows' move loop and KWin follow from the first motion on. Under Wine a motion that comes before the
+            # loop has taken its starting point is applied twice (seen at 144 dpi, where the press repaints more):
+            # wait for the window to have moved by the first motion before the next.
             poll(lambda: ((g := s.outer(q)).x, g.y) == (o.x + 12, o.y), 3, 0.002,
                  "the move loop to follow the first motion")
+        else:
+            # A person sees the window follow the hand; a test sends one motion per step, which moves the window
+            # only if the manager has taken the drag before it arrives (see X11Session.wm_sync).
+            s.wm_sync()
         for dx, dy in steps:
             x, y = x + dx, y + dy
             want_window = (o.x + x - press[0], o.y + y - press[1])
@@ -283,6 +304,7 @@ def drag_title_bar(s, q, p, steps, off_screen=False):
             log(f"  ok: button held, window dragged to {want_window}, panel at {want_panel}")
     finally:
         s.run("xdotool", "mouseup", "1")
+    s.drag_ended()
     log(f"panel follow delays during the drag (ms): {', '.join(f'{d:.0f}' for d in delays)}")
 
 

@@ -1,8 +1,10 @@
 """The Linux program as the cases see it: X11Session starts Xvfb and a window manager, reads windows, frames and
 their properties with the X tools (xprop, xwininfo, xdotool search) and a box's text through the clipboard."""
 
+import ctypes
 import os
 import re
+import select
 import subprocess
 import time
 
@@ -26,6 +28,35 @@ WINDOW_MANAGERS = {
 # exempt, and the source a _NET_MOVERESIZE_WINDOW names is ignored): where the panel's place crosses the screen's
 # edge, it stands at the edge. The others let a client move its window partly off the screen.
 KEEP_CLIENT_MOVES_ON_SCREEN = {"mutter"}
+# KWin moves a window dragged by its title bar from the motion that starts the drag on, as Windows does; the others
+# start the move at that motion and move the window from the next one. KWin takes no _NET_REQUEST_FRAME_EXTENTS.
+FIRST_MOTION_MOVES = {"kwin"}
+NO_FRAME_REQUESTS = {"kwin"}
+
+
+def xlib():
+    """libX11 for the two questions no X tool asks: whether the window manager has handled its events, and whether
+    anybody holds the pointer."""
+    x11 = ctypes.CDLL("libX11.so.6")
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x11.XDefaultRootWindow.restype = ctypes.c_ulong
+    x11.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+    x11.XCreateSimpleWindow.restype = ctypes.c_ulong
+    x11.XCreateSimpleWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong] + [ctypes.c_int] * 2 + \
+        [ctypes.c_uint] * 3 + [ctypes.c_ulong] * 2
+    x11.XInternAtom.restype = ctypes.c_ulong
+    x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    x11.XSelectInput.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_long]
+    x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
+    x11.XPending.argtypes = x11.XConnectionNumber.argtypes = x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    x11.XNextEvent.argtypes = [ctypes.c_void_p, ctypes.c_void_p]
+    x11.XFlush.argtypes = [ctypes.c_void_p]
+    x11.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+    x11.XGrabPointer.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_uint, ctypes.c_int,
+                                 ctypes.c_int, ctypes.c_ulong, ctypes.c_ulong, ctypes.c_ulong]
+    x11.XUngrabPointer.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+    return x11
 
 
 class X11Session(Session):
@@ -35,6 +66,7 @@ class X11Session(Session):
         super().__init__(app, artifacts)
         self.wm = wm
         self.wm_proc = None
+        self.first_motion_moves = wm in FIRST_MOTION_MOVES
         self.sentinel_no = 0
 
     # --- X server and window manager -----------------------------------------------------------------------------
@@ -104,6 +136,81 @@ class X11Session(Session):
             # window mapped before that waits for its frame.
             return "_OB_THEME(UTF8_STRING)" in out
         return True
+
+    def wm_sync(self, timeout=10):
+        """Returns once the window manager has handled every event the server gave it before this call: a
+        _NET_REQUEST_FRAME_EXTENTS for a window of our own is answered in turn, after the input before it (every
+        manager here but KWin takes the request; under KWin this returns at once).
+
+        A manager that has fallen behind takes the events waiting for it together: openbox, handling the motion
+        that starts a title-bar drag, takes the next motion queued behind it into the same one, so the move starts
+        at that next motion and the window follows only a motion that comes after it. A person's hand keeps moving;
+        a test's single motion must wait for the manager to have taken the drag."""
+        if self.wm in NO_FRAME_REQUESTS or self.wm_proc is None or self.wm_proc.poll() is not None:
+            return   # no manager to wait for
+        x11 = xlib()
+        dpy = x11.XOpenDisplay(self.display.encode())
+        if not dpy:
+            raise Failure(f"cannot open display {self.display}")
+        try:
+            root = x11.XDefaultRootWindow(dpy)
+            window = x11.XCreateSimpleWindow(dpy, root, 0, 0, 1, 1, 0, 0, 0)
+            extents = x11.XInternAtom(dpy, b"_NET_FRAME_EXTENTS", 0)
+            x11.XSelectInput(dpy, window, 1 << 22)   # PropertyChangeMask
+            # XClientMessageEvent: type, serial, send_event, display, window, message_type, format, data.l[5]
+            event = (ctypes.c_long * 24)()
+            ctypes.memmove(event, ctypes.byref(ctypes.c_int(33)), 4)   # ClientMessage
+            event[4] = window
+            event[5] = x11.XInternAtom(dpy, b"_NET_REQUEST_FRAME_EXTENTS", 0)
+            ctypes.memmove(ctypes.addressof(event) + 48, ctypes.byref(ctypes.c_int(32)), 4)
+            x11.XSendEvent(dpy, root, 0, (1 << 19) | (1 << 20), event)   # SubstructureNotify|RedirectMask
+            x11.XFlush(dpy)
+            deadline = time.monotonic() + timeout
+            while True:
+                while x11.XPending(dpy):
+                    got = (ctypes.c_long * 24)()
+                    x11.XNextEvent(dpy, got)
+                    # XPropertyEvent: type, serial, send_event, display, window, atom, ...
+                    if ctypes.c_int.from_buffer(got).value == 28 and got[4] == window and got[5] == extents:
+                        return
+                left = deadline - time.monotonic()
+                if left <= 0:
+                    raise Failure(f"timed out after {timeout} s waiting for {self.wm} to handle its events")
+                select.select([x11.XConnectionNumber(dpy)], [], [], left)
+        finally:
+            x11.XCloseDisplay(dpy)
+
+    def pointer_free(self, timeout=10):
+        """Returns once no client holds the pointer: a window manager ends a drag it has been handling, and gives
+        the pointer back, only once it has handled the release. A click that comes before goes to the manager
+        (KWin takes it into the ended move), not to the window under the pointer; a person sees the drag end first."""
+        x11 = xlib()
+        dpy = x11.XOpenDisplay(self.display.encode())
+        if not dpy:
+            raise Failure(f"cannot open display {self.display}")
+        try:
+            root = x11.XDefaultRootWindow(dpy)
+            deadline = time.monotonic() + timeout
+            while True:
+                # GrabSuccess, else AlreadyGrabbed or GrabFrozen: held by another client. Given back at once.
+                if x11.XGrabPointer(dpy, root, 0, 0, 1, 1, 0, 0, 0) == 0:
+                    x11.XUngrabPointer(dpy, 0)
+                    x11.XSync(dpy, 0)
+                    return
+                if time.monotonic() > deadline:
+                    raise Failure(f"timed out after {timeout} s waiting for {self.wm} to give the pointer back")
+                time.sleep(0.005)
+        finally:
+            x11.XCloseDisplay(dpy)
+
+    drag_ended = pointer_free
+
+    def click(self, wid, pos):
+        # A manager that takes a click on a window for itself first (to focus or raise it) holds the press until it
+        # lets it through, and keys typed meanwhile reach the box that had the focus before: a person types once the
+        # click has put the caret where it was aimed.
+        super().click(wid, pos)
+        self.wm_sync()
 
     # --- X queries -----------------------------------------------------------------------------------------------
 
