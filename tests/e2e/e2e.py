@@ -601,7 +601,9 @@ def case_sealed_memory(s, rows):
         check(any(path and os.path.realpath(path) == own for _, _, path in mappings(pid)),
               f"the Wine process {pid} maps the program")
     else:
-        check(os.geteuid() == 0, "the case runs as root, which alone may dump a program that made itself non-dumpable")
+        if os.geteuid() != 0:
+            print("skipped: only root may dump a program that made itself non-dumpable; run this case as root")
+            sys.exit(77)
         # As an ordinary user: its own user's processes may not read a non-dumpable program's memory either.
         user = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"]
         home = os.path.join(s.tmp, "user")
