@@ -38,6 +38,10 @@ var PageLibrary = {
         ended: false,
         zOrder: 10,
         screen: null,
+        // Counts every change that can change where a frameless window belongs: a window moved, resized, shown or
+        // hidden, a button shown or hidden, the scale. The panel's timer asks for its place at every tick, and the
+        // answer is worked out again only when something has changed.
+        generation: 0,
 
         init: function() {
             Page.screen = document.getElementById('screen');
@@ -92,6 +96,7 @@ var PageLibrary = {
 
         setScale: function(s) {
             Page.scale = s;
+            Page.generation++;
             Page.viewportWidth = Page.viewport().width;
             document.documentElement.dataset.twipsPerPixel = String(Page.twipsPerCssPixel());
             document.documentElement.style.setProperty('--scale', String(s));
@@ -105,21 +110,24 @@ var PageLibrary = {
 
         // Puts a window's element where its model says: outer position in CSS pixels, its size drawn at scale 1.
         apply: function(win) {
-            var st = win.el.style;
+            var st = win.el.style, before = Page.generation;
             var left = win.x + 'px', top = win.y + 'px';
-            if (st.left !== left) st.left = left;
-            if (st.top !== top) st.top = top;
+            if (st.left !== left) st.left = left, Page.generation++;
+            if (st.top !== top) st.top = top, Page.generation++;
             var w = win.w1 + 'px', h = win.h1 + 'px';
             if (st.width !== w) {
                 st.width = w;
                 win.client.style.width = (win.w1 - win.frame.left - win.frame.right) + 'px';
+                Page.generation++;
             }
             if (st.height !== h) {
                 st.height = h;
                 win.client.style.height = (win.h1 - win.frame.top - win.frame.bottom) + 'px';
+                Page.generation++;
             }
             var t = 'scale(' + Page.scale + ')';
-            if (st.transform !== t) st.transform = t;
+            if (st.transform !== t) st.transform = t, Page.generation++;
+            return Page.generation !== before;
         },
 
         rectOf: function(win) {
@@ -174,6 +182,10 @@ var PageLibrary = {
                 return Page.apply(win);
             }
             var v = Page.viewport(), s = Page.scale;
+            var asked = function() {
+                return [win.ax, win.ay, win.w1, win.h1, v.width, v.height, Page.generation].join();
+            };
+            if (win.placedFor === asked()) return;
             var w = win.w1 * s, h = win.h1 * s;
             var others = Page.others(win);
             var wanted = [[win.ax, win.ay]];
@@ -203,6 +215,7 @@ var PageLibrary = {
             win.x = best.x;
             win.y = best.y;
             Page.apply(win);
+            win.placedFor = asked();
         },
 
         raise: function(win) {
@@ -542,6 +555,7 @@ var PageLibrary = {
         var win = Page.windows[form];
         if (win.el.hidden === !visible) return;
         win.el.hidden = !visible;
+        Page.generation++;
         if (visible) {
             // The button whose click showed the window stays uncovered (the placement rule at the top).
             win.shownBy = Page.pressed || null;
@@ -603,6 +617,7 @@ var PageLibrary = {
         if (!c || c.el.hidden === !visible) return;
         var hadFocus = !visible && c.el === document.activeElement;
         c.el.hidden = !visible;
+        Page.generation++;
         if (hadFocus) {
             // The focus goes on to the next control in tab order, as the desktop toolkits move it.
             var list = Page.focusable(win);
