@@ -6,6 +6,7 @@ import base64
 import hashlib
 import os
 import re
+import sys
 import time
 
 from session import BOX_TITLE, CLIENT_H, CLIENT_W, PANEL_TITLE, TITLE, WRONG_PAIR_TEXT, Failure, check, log, poll
@@ -452,14 +453,14 @@ def case_tab_order(s, rows):
 def case_fatal_321(s, rows):
     """A page whose sealed table has one byte of one record changed: the lookup of that row gives the fatal-error
     report 321, and closing it ends the program; another row still opens."""
-    row = 58
-    page = flipped_page(s.app, row, s.tmp)
+    changed, other = rows[57], rows[58]
+    page = flipped_page(s.app, changed, s.tmp)
     s.start_x()
     s.start_app(page)
-    lookup(s, rows[row])   # the row after the changed one
+    lookup(s, other)
     s.tap("Command1")
     poll(lambda: s.read()["controls"]["Form1.Command3"]["shown"], 5, 0.02, "EntryState")
-    enter(s, rows[row - 1]["IdNumber"], rows[row - 1]["TicketNumber"])
+    enter(s, changed["IdNumber"], changed["TicketNumber"])
     s.tap("Command3")
     s.find_message_box(15)
     d = s.read()["dialog"]
@@ -469,8 +470,16 @@ def case_fatal_321(s, rows):
     ends(s, "OK on the fatal-error report", lambda: s.tap_at(d["ok"][0] + d["ok"][2] / 2, d["ok"][1] + d["ok"][3] / 2))
 
 
-def sealed_record(build_dir, row):
-    """The sealed record of a row (nonce-less box: ciphertext and tag) as the build sealed it."""
+def sealed_record(build_dir, candidate):
+    """The sealed record (nonce-less box: ciphertext and tag) of one candidate's row as the build sealed it. The rows
+    lie in a random order: the row is the one whose lookup tag is that of the candidate's pair, derived as the
+    sealing tool derives it."""
+    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
+    from seal_roster import derive_pair_keys
+
+    def numbers(text):
+        return bytes(int(b, 16) for b in text.split(","))
+
     for folder, _, files in os.walk(build_dir):
         for name in files:
             if not name.endswith(".cpp"):
@@ -479,16 +488,22 @@ def sealed_record(build_dir, row):
                 text = f.read()
             if "const SealedTable table{" not in text:
                 continue
-            m = re.search(rf"const std::uint8_t Sealed{row}\[\] = \{{([^}}]*)\}}", text)
-            if m:
-                return bytes(int(b, 16) for b in m.group(1).split(","))
+            salt, iterations = re.search(r"const SealedTable table\{\{([^}]*)\}, (\d+),", text).groups()
+            tag, _ = derive_pair_keys(candidate["IdNumber"], candidate["TicketNumber"], numbers(salt), int(iterations))
+            positions = [int(m.group(2)) for m in re.finditer(r"\{\{([^}]*)\},\s*\{[^}]*\},\s*Sealed(\d+)\}", text)
+                         if numbers(m.group(1)) == tag]
+            check(len(positions) == 1, f"one sealed row has the lookup tag of ticket {candidate['TicketNumber']} "
+                  f"(positions {positions})")
+            m = re.search(rf"const std::uint8_t Sealed{positions[0]}\[\] = \{{([^}}]*)\}}", text)
+            return numbers(m.group(1))
     raise Failure(f"no sealed table source in {build_dir} (tools/seal_roster.py's output)")
 
 
-def flipped_page(page, row, tmp):
-    """A copy of the built page with one byte of one row's sealed record changed, wherever the page holds its
+def flipped_page(page, candidate, tmp):
+    """A copy of the built page with one byte of one candidate's sealed record changed, wherever the page holds its
     base64-encoded data."""
-    box = sealed_record(os.path.dirname(os.path.abspath(page)), row)
+    box = sealed_record(os.path.dirname(os.path.abspath(page)), candidate)
+    row = f"ticket {candidate['TicketNumber']}"
     with open(page, encoding="utf-8") as f:
         text = f.read()
     found = []
@@ -497,7 +512,7 @@ def flipped_page(page, row, tmp):
         at = data.find(box)
         if at >= 0:
             found.append((m, data, at))
-    check(len(found) == 1 and found[0][1].count(box) == 1, f"the page holds row {row}'s sealed record once "
+    check(len(found) == 1 and found[0][1].count(box) == 1, f"the page holds {row}'s sealed record once "
           f"({len(found)} base64 runs hold it)")
     m, data, at = found[0]
     data = bytearray(data)
@@ -521,7 +536,7 @@ def flipped_page(page, row, tmp):
     os.makedirs(os.path.dirname(out))
     with open(out, "w", encoding="utf-8") as f:
         f.write(changed)
-    log(f"  ok: {out}: byte {at + 5} of the {len(data):,}-byte run at {m.start()} changed (row {row}'s record)")
+    log(f"  ok: {out}: byte {at + 5} of the {len(data):,}-byte run at {m.start()} changed ({row}'s record)")
     return out
 
 
