@@ -1,6 +1,7 @@
 """The Linux program as the cases see it: X11Session starts Xvfb and a window manager, reads windows, frames and
 their properties with the X tools (xprop, xwininfo, xdotool search) and a box's text through the clipboard."""
 
+import contextlib
 import ctypes
 import os
 import re
@@ -148,11 +149,7 @@ class X11Session(Session):
         a test's single motion must wait for the manager to have taken the drag."""
         if self.wm in NO_FRAME_REQUESTS or self.wm_proc is None or self.wm_proc.poll() is not None:
             return   # no manager to wait for
-        x11 = xlib()
-        dpy = x11.XOpenDisplay(self.display.encode())
-        if not dpy:
-            raise Failure(f"cannot open display {self.display}")
-        try:
+        with self.xlib_display() as (x11, dpy):
             root = x11.XDefaultRootWindow(dpy)
             window = x11.XCreateSimpleWindow(dpy, root, 0, 0, 1, 1, 0, 0, 0)
             extents = x11.XInternAtom(dpy, b"_NET_FRAME_EXTENTS", 0)
@@ -177,18 +174,12 @@ class X11Session(Session):
                 if left <= 0:
                     raise Failure(f"timed out after {timeout} s waiting for {self.wm} to handle its events")
                 select.select([x11.XConnectionNumber(dpy)], [], [], left)
-        finally:
-            x11.XCloseDisplay(dpy)
 
     def pointer_free(self, timeout=10):
         """Returns once no client holds the pointer: a window manager ends a drag it has been handling, and gives
         the pointer back, only once it has handled the release. A click that comes before goes to the manager
         (KWin takes it into the ended move), not to the window under the pointer; a person sees the drag end first."""
-        x11 = xlib()
-        dpy = x11.XOpenDisplay(self.display.encode())
-        if not dpy:
-            raise Failure(f"cannot open display {self.display}")
-        try:
+        with self.xlib_display() as (x11, dpy):
             root = x11.XDefaultRootWindow(dpy)
             deadline = time.monotonic() + timeout
             while True:
@@ -200,10 +191,20 @@ class X11Session(Session):
                 if time.monotonic() > deadline:
                     raise Failure(f"timed out after {timeout} s waiting for {self.wm} to give the pointer back")
                 time.sleep(0.005)
-        finally:
-            x11.XCloseDisplay(dpy)
 
     drag_ended = pointer_free
+
+    @contextlib.contextmanager
+    def xlib_display(self):
+        """A connection of the harness's own to the case's X server, for what no X tool does."""
+        x11 = xlib()
+        dpy = x11.XOpenDisplay(self.display.encode())
+        if not dpy:
+            raise Failure(f"cannot open display {self.display}")
+        try:
+            yield x11, dpy
+        finally:
+            x11.XCloseDisplay(dpy)
 
     def click(self, wid, pos):
         # A manager that takes a click on a window for itself first (to focus or raise it) holds the press until it
